@@ -1,0 +1,155 @@
+#include "File.h"
+
+#include "Errors.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace Platform {
+
+std::string ErrorText(int code) {
+    char buffer[256];
+    // The GNU strerror_r returns the text, which may or may not be in buffer.
+    const char* text = strerror_r(code, buffer, sizeof buffer);
+    return text ? std::string(text) : std::string("Unknown error ") + std::to_string(code);
+}
+
+File::~File() {
+    if (FFd >= 0)
+        ::close(FFd);
+}
+
+File::File(File&& other) noexcept
+    : FFd(std::exchange(other.FFd, -1)), FPath(std::move(other.FPath)) {}
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        if (FFd >= 0)
+            ::close(FFd);
+        FFd = std::exchange(other.FFd, -1);
+        FPath = std::move(other.FPath);
+    }
+    return *this;
+}
+
+File File::Open(const std::string& path, OpenMode mode, int extraFlags) {
+    int flags = O_CLOEXEC | extraFlags;
+    switch (mode) {
+    case OpenMode::Read:
+        flags |= O_RDONLY;
+        break;
+    case OpenMode::Write:
+        flags |= O_WRONLY;
+        break;
+    case OpenMode::ReadWrite:
+        flags |= O_RDWR;
+        break;
+    }
+    int fd;
+    do
+        fd = ::open(path.c_str(), flags);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        const int code = errno;
+        throw FileOpenError("Cannot open file \"" + path + "\". " + ErrorText(code), code);
+    }
+    // A folder opens for reading on POSIX; as a file it is unusable.
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        throw FileOpenError("Cannot open file \"" + path + "\". " + ErrorText(EISDIR), EISDIR);
+    }
+    return File(fd, path);
+}
+
+File File::Create(const std::string& path, bool exclusive, int extraFlags) {
+    const int flags = O_CLOEXEC | O_RDWR | O_CREAT | (exclusive ? O_EXCL : O_TRUNC) | extraFlags;
+    int fd;
+    do
+        fd = ::open(path.c_str(), flags, 0666);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        const int code = errno;
+        throw FileCreateError("Cannot create file \"" + path + "\". " + ErrorText(code), code);
+    }
+    return File(fd, path);
+}
+
+std::size_t File::Read(void* buffer, std::size_t count) {
+    auto* out = static_cast<char*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::read(FFd, out + done, count - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw StreamReadError("Stream read error", errno);
+        }
+        if (n == 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+std::size_t File::WriteSome(const void* buffer, std::size_t count, int* error) noexcept {
+    const auto* in = static_cast<const char*>(buffer);
+    std::size_t done = 0;
+    *error = 0;
+    while (done < count) {
+        const ssize_t n = ::write(FFd, in + done, count - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            *error = errno;
+            break;
+        }
+        if (n == 0) {
+            *error = ENOSPC;
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+void File::Write(const void* buffer, std::size_t count) {
+    int error = 0;
+    if (WriteSome(buffer, count, &error) != count)
+        throw StreamWriteError("Stream write error", error);
+}
+
+std::int64_t File::Seek(std::int64_t offset, Whence whence) {
+    const int w = whence == Whence::Begin ? SEEK_SET : whence == Whence::Current ? SEEK_CUR : SEEK_END;
+    const off_t pos = ::lseek(FFd, static_cast<off_t>(offset), w);
+    if (pos < 0)
+        throw SystemError("Cannot seek in \"" + FPath + "\". " + ErrorText(errno), errno);
+    return pos;
+}
+
+std::int64_t File::Size() const {
+    struct stat st {};
+    if (::fstat(FFd, &st) != 0)
+        throw SystemError("Cannot read the size of \"" + FPath + "\". " + ErrorText(errno), errno);
+    return st.st_size;
+}
+
+void File::Flush() {
+    if (::fsync(FFd) != 0 && errno != EINVAL && errno != EROFS)
+        throw StreamWriteError("Stream write error", errno);
+}
+
+void File::Close() {
+    if (FFd < 0)
+        return;
+    const int fd = std::exchange(FFd, -1);
+    // Linux releases the descriptor even when close fails, so no retry.
+    if (::close(fd) != 0 && errno != EINTR)
+        throw StreamWriteError("Stream write error", errno);
+}
+
+} // namespace Platform

@@ -1,0 +1,17 @@
+#pragma once
+#include <string>
+
+namespace Platform {
+
+// The user's number separators, read from the locale once, on first use.
+// Each is UTF-8 text (a locale may use a narrow no-break space, say).
+struct NumberSeparators {
+    std::string thousands;
+    std::string decimal;
+};
+
+const NumberSeparators& LocaleSeparators();
+// Replaces the separators, for tests and for a front end that knows better.
+void SetLocaleSeparators(const NumberSeparators& separators);
+
+} // namespace Platform
