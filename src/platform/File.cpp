@@ -124,7 +124,9 @@ void File::Write(const void* buffer, std::size_t count) {
 }
 
 std::int64_t File::Seek(std::int64_t offset, Whence whence) {
-    const int w = whence == Whence::Begin ? SEEK_SET : whence == Whence::Current ? SEEK_CUR : SEEK_END;
+    const int w = whence == Whence::Begin     ? SEEK_SET
+                  : whence == Whence::Current ? SEEK_CUR
+                                              : SEEK_END;
     const off_t pos = ::lseek(FFd, static_cast<off_t>(offset), w);
     if (pos < 0)
         throw SystemError("Cannot seek in \"" + FPath + "\". " + ErrorText(errno), errno);

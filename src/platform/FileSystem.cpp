@@ -40,7 +40,8 @@ FileInfo InfoFrom(const std::string& name, const struct stat& st, bool isLink) {
         info.attributes |= faReadOnly;
     if (!name.empty() && name[0] == '.' && name != "." && name != "..")
         info.attributes |= faHidden;
-    info.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    info.modifiedNs =
+        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     return info;
 }
 
@@ -135,8 +136,8 @@ bool SetReadOnly(const std::string& path, bool readOnly, int* error) {
     }
     if (S_ISLNK(st.st_mode))
         return true; // a link has no permissions of its own
-    const mode_t mode = readOnly ? (st.st_mode & ~mode_t(S_IWUSR | S_IWGRP | S_IWOTH))
-                                 : (st.st_mode | S_IWUSR);
+    const mode_t mode =
+        readOnly ? (st.st_mode & ~mode_t(S_IWUSR | S_IWGRP | S_IWOTH)) : (st.st_mode | S_IWUSR);
     if (::chmod(path.c_str(), mode & 07777) == 0)
         return true;
     SetError(error, errno);

@@ -24,7 +24,7 @@ enum FileAttr : std::uint32_t {
 
 struct FileInfo {
     std::uint32_t attributes = 0;
-    std::int64_t size = 0;      // bytes; 0 for folders
+    std::int64_t size = 0;       // bytes; 0 for folders
     std::int64_t modifiedNs = 0; // last write time, ns since the epoch
 };
 

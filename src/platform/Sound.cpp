@@ -1,7 +1,7 @@
 #include "Sound.h"
 
-#include <alsa/asoundlib.h>
 #include <algorithm>
+#include <alsa/asoundlib.h>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -29,8 +29,8 @@ void PlayTone(std::uint32_t frequencyHz, std::uint32_t durationMs) {
     for (unsigned i = 0; i < frames; ++i) {
         // Short fades at both ends keep the tone free of clicks.
         const double fade = std::min({1.0, i / 200.0, (frames - i) / 200.0});
-        samples[i] = static_cast<short>(
-            12000.0 * fade * std::sin(2.0 * std::numbers::pi * frequencyHz * i / rate));
+        samples[i] = static_cast<short>(12000.0 * fade *
+                                        std::sin(2.0 * std::numbers::pi * frequencyHz * i / rate));
     }
     if (snd_pcm_nonblock(pcm, 0) == 0 &&
         snd_pcm_set_params(pcm, SND_PCM_FORMAT_S16_LE, SND_PCM_ACCESS_RW_INTERLEAVED, 1, rate, 1,

@@ -157,7 +157,8 @@ void AppendFileTo(const std::string& source, const std::string& dest) {
     out.Seek(0, Platform::Whence::End);
     Platform::File in = Platform::File::Open(source, Platform::OpenMode::Read);
     // Appending a file to itself would read what it just wrote, for ever.
-    struct stat inSt {}, outSt {};
+    struct stat inSt {
+    }, outSt{};
     if (::fstat(in.Descriptor(), &inSt) == 0 && ::fstat(out.Descriptor(), &outSt) == 0 &&
         inSt.st_dev == outSt.st_dev && inSt.st_ino == outSt.st_ino)
         throw FileOpenError("Cannot open file \"" + source +

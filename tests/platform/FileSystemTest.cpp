@@ -1,6 +1,6 @@
+#include "platform/FileSystem.h"
 #include "TempDir.h"
 #include "platform/Clock.h"
-#include "platform/FileSystem.h"
 #include "platform/Locale.h"
 
 #include <gtest/gtest.h>
@@ -47,7 +47,8 @@ TEST(ListFolder, AttributesFollowTheWindowsMeaning) {
     EXPECT_EQ(list["sub"].attributes, unsigned(faDirectory));
     EXPECT_EQ(list["dirlink"].attributes & (faDirectory | faSymLink),
               unsigned(faDirectory | faSymLink));
-    EXPECT_EQ(list["filelink"].attributes & (faArchive | faSymLink), unsigned(faArchive | faSymLink));
+    EXPECT_EQ(list["filelink"].attributes & (faArchive | faSymLink),
+              unsigned(faArchive | faSymLink));
     EXPECT_TRUE(list["dangling"].attributes & faSymLink);
     EXPECT_FALSE(list["dangling"].attributes & faDirectory);
     for (const auto& [name, info] : list)

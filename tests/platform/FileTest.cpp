@@ -1,6 +1,6 @@
+#include "platform/File.h"
 #include "TempDir.h"
 #include "platform/Errors.h"
-#include "platform/File.h"
 
 #include <gtest/gtest.h>
 
@@ -23,8 +23,8 @@ TEST(File, OpenAndCreateErrorsCarryPathAndReason) {
         File::Create(dir / "no/folder/f");
         FAIL() << "no error";
     } catch (const FileCreateError& e) {
-        EXPECT_EQ(std::string(e.what()),
-                  "Cannot create file \"" + dir.Path() + "/no/folder/f\". No such file or directory");
+        EXPECT_EQ(std::string(e.what()), "Cannot create file \"" + dir.Path() +
+                                             "/no/folder/f\". No such file or directory");
     }
     // A folder is not a file, even where the system would open it.
     EXPECT_THROW(File::Open(dir.Path(), OpenMode::Read), FileOpenError);
