@@ -1,7 +1,9 @@
 #include "util/Random.h"
+#include "util/RandomFill.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 using namespace QuillTPU;
@@ -50,26 +52,67 @@ TEST(Random, Random255NeverGives255) {
     EXPECT_TRUE(seen254);
 }
 
-TEST(Random, BulkFillEqualsSingleCallsForEveryLengthAndSplit) {
-    for (std::size_t length : {0u, 1u, 2u, 7u, 31u, 32u, 33u, 63u, 64u, 255u, 1000u, 4099u}) {
-        for (std::size_t split : {std::size_t{0}, length / 3, length}) {
-            SetRandSeed(0xC0FFEEu + static_cast<std::uint32_t>(length));
-            std::vector<std::uint8_t> single(length);
-            for (auto& b : single)
-                b = static_cast<std::uint8_t>(Random(255));
-            const std::uint32_t seedAfterSingles = RandSeed();
+// Both fill paths (the AVX2 lanes and the portable loop) must give exactly
+// what single Random(255) calls give, and leave the same seed.
+class BulkFill : public ::testing::TestWithParam<FillPath> {
+protected:
+    void SetUp() override {
+        if (GetParam() == FillPath::Avx2 && !CpuHasAvx2())
+            GTEST_SKIP() << "this CPU has no AVX2";
+        SetFillPath(GetParam());
+    }
+    void TearDown() override { SetFillPath(FillPath::Automatic); }
 
-            SetRandSeed(0xC0FFEEu + static_cast<std::uint32_t>(length));
-            std::vector<std::uint8_t> bulk(length + 1, 0xEE);
-            FillRandom255(bulk.data(), split);
-            FillRandom255(bulk.data() + split, length - split);
-            ASSERT_EQ(std::vector<std::uint8_t>(bulk.begin(), bulk.begin() + length), single)
-                << "length " << length << " split " << split;
-            EXPECT_EQ(bulk[length], 0xEE) << "wrote past the end";
-            EXPECT_EQ(RandSeed(), seedAfterSingles);
-        }
+    // Checks one length, filled in two calls split at `split`.
+    static void Check(std::uint32_t seed, std::size_t length, std::size_t split) {
+        std::uint32_t ref = seed;
+        std::vector<std::uint8_t> single(length);
+        for (auto& b : single)
+            b = static_cast<std::uint8_t>(Reference(ref, 255));
+
+        SetRandSeed(seed);
+        std::vector<std::uint8_t> bulk(length + 1, 0xEE);
+        FillRandom255(bulk.data(), split);
+        FillRandom255(bulk.data() + split, length - split);
+        ASSERT_EQ(std::vector<std::uint8_t>(bulk.begin(), bulk.begin() + length), single)
+            << "seed " << seed << " length " << length << " split " << split;
+        ASSERT_EQ(bulk[length], 0xEE) << "wrote past the end, length " << length;
+        ASSERT_EQ(RandSeed(), ref) << "seed " << seed << " length " << length;
+    }
+};
+
+TEST_P(BulkFill, EqualsSingleCallsForEveryLengthAndSplit) {
+    for (std::size_t length = 0; length <= 200; ++length)
+        for (std::size_t split : {std::size_t{0}, length / 3, length / 2 + 1, length})
+            Check(0xC0FFEEu + static_cast<std::uint32_t>(length), length, std::min(split, length));
+    for (std::size_t length : {255u, 256u, 1000u, 4099u, 65536u, 65600u, 1048583u})
+        for (std::size_t split : {std::size_t{1}, std::size_t{63}, length / 2})
+            Check(0x9E3779B9u ^ static_cast<std::uint32_t>(length), length, split);
+}
+
+TEST_P(BulkFill, SeedZeroInsideABlockGivesByteZero) {
+    // Seed 0 is the one state whose byte the lane arithmetic must mend;
+    // start a few dozen steps before it so it falls inside the vector part.
+    std::uint32_t inverse = kRandomMultiplier; // Newton: a * inverse = 1 mod 2^32
+    for (int i = 0; i < 5; ++i)
+        inverse *= 2u - kRandomMultiplier * inverse;
+    ASSERT_EQ(kRandomMultiplier * inverse, 1u);
+    for (std::uint32_t stepsBefore : {1u, 37u, 64u, 100u, 130u}) {
+        std::uint32_t seed = 0;
+        for (std::uint32_t i = 0; i < stepsBefore; ++i)
+            seed = (seed - 1u) * inverse;
+        Check(seed, 256, 0);
+        std::vector<std::uint8_t> bytes(256);
+        SetRandSeed(seed);
+        FillRandom255(bytes.data(), bytes.size());
+        EXPECT_EQ(bytes[stepsBefore - 1], 0) << stepsBefore; // (0 * 255) >> 32
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Paths, BulkFill, ::testing::Values(FillPath::Portable, FillPath::Avx2),
+                         [](const auto& info) {
+                             return info.param == FillPath::Avx2 ? "Avx2" : "Portable";
+                         });
 
 TEST(Random, RandomizeSeedsFromTheClock) {
     SetRandSeed(0);
