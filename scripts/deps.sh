@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libasound2-dev
+  libblkid-dev
   xvfb xauth fonts-dejavu-core
   e2fsprogs util-linux
 )

@@ -1,6 +1,7 @@
 #pragma once
 // QuillTPU: the small free routines every tool uses. Texts are UTF-8 except
 // where behaviour depends on UTF-16 code units (the generator's fill text).
+#include "util/Drives.h"
 #include "util/Presenter.h"
 #include "util/Random.h"
 

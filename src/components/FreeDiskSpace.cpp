@@ -1,0 +1,117 @@
+#include "components/FreeDiskSpace.h"
+
+#include "platform/DriveTable.h"
+#include "util/QuillTPU.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QResizeEvent>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int kBarLeft = 20;
+constexpr int kBarWidth = 270;
+constexpr int kBarHeight = 14;
+constexpr long double kGigabyte = 1073741824.0L;
+
+} // namespace
+
+// The client area: keeps the bars anchored to its right edge.
+class TFreeDiskSpaceContent : public QWidget {
+public:
+    explicit TFreeDiskSpaceContent(TFreeDiskSpace* panel) : QWidget(panel), FPanel(panel) {}
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QWidget::resizeEvent(event);
+        FPanel->LayOutBars(event->size().width());
+    }
+
+private:
+    TFreeDiskSpace* FPanel;
+};
+
+TFreeDiskSpace::TFreeDiskSpace(QWidget* parent) : QScrollArea(parent) {
+    resize(300, 100);
+    // The bars keep the distance to the right edge that they have in a
+    // panel of the default size.
+    FRightGap = std::max(0, 300 - 2 * frameWidth() - (kBarLeft + kBarWidth));
+
+    FContent = new TFreeDiskSpaceContent(this);
+    FTitle = new QLabel(QStringLiteral("Free disk space:"), FContent);
+    QFont bold = FTitle->font();
+    bold.setBold(true);
+    FTitle->setFont(bold);
+    FTitle->move(1, 2);
+    FTitle->adjustSize();
+
+    FLastBottom = 20;
+    BuildRows();
+
+    // Taller than the panel: the panel scrolls vertically. Narrower: the
+    // bars shrink, as anchored bars do.
+    FContent->setMinimumSize(std::max(FTitle->width() + 1, kBarLeft + 10), FLastBottom + 4);
+    FContent->resize(kBarLeft + kBarWidth + FRightGap, FLastBottom + 4);
+    setWidget(FContent);
+    setWidgetResizable(true);
+}
+
+TFreeDiskSpace::~TFreeDiskSpace() = default;
+
+int TFreeDiskSpace::FreeShare(std::int64_t freeBytes, std::int64_t totalBytes) {
+    if (totalBytes < 1)
+        return 0;
+    // In extended precision: free * 100 would overflow 64 bits for a
+    // volume of some exabytes. The default rounding mode sends halves to
+    // the even neighbour.
+    const long double share = static_cast<long double>(freeBytes) * 100.0L / totalBytes;
+    return static_cast<int>(std::clamp(std::nearbyintl(share), 0.0L, 100.0L));
+}
+
+std::string TFreeDiskSpace::HintText(const std::string& caption, std::int64_t freeBytes,
+                                     std::int64_t totalBytes) {
+    return "[Drive " + caption + "]   " + QuillTPU::FormatReal(freeBytes / kGigabyte, 2) +
+           "GB of " + QuillTPU::FormatReal(totalBytes / kGigabyte, 1) + "GB free.";
+}
+
+void TFreeDiskSpace::BuildRows() {
+    for (std::uint8_t n = 3; n <= 26; ++n) { // C: to Z:; never A: or B:
+        if (!QuillTPU::DriveReadyByNumber(n))
+            continue;
+        const char letter = static_cast<char>(n + 64);
+        const std::string caption = std::string(1, letter) + ":";
+        const int top = FLastBottom + 10;
+
+        auto* label = new QLabel(QString::fromStdString(caption), FContent);
+        label->move(4, top);
+        label->adjustSize();
+        // A letter alone tells a Linux user little: name the volume.
+        if (const auto drive = Platform::FindDrive(letter))
+            label->setToolTip(QString::fromStdString(drive->mountPoint));
+
+        auto* bar = new QProgressBar(FContent);
+        bar->setRange(0, 100);
+        bar->setTextVisible(false);
+        bar->setGeometry(kBarLeft, top, kBarWidth, kBarHeight);
+
+        // One reading per figure, shared by the bar and its hint, so the two
+        // always agree.
+        const std::int64_t total = QuillTPU::DriveTotalBytes(n);
+        const std::int64_t free = std::max<std::int64_t>(0, QuillTPU::DriveFreeBytes(n));
+        bar->setValue(FreeShare(free, total));
+        bar->setToolTip(
+            QString::fromStdString(HintText(caption, free, std::max<std::int64_t>(0, total))));
+
+        FRows.push_back({label, bar});
+        FLastBottom = bar->y() + bar->height();
+    }
+}
+
+void TFreeDiskSpace::LayOutBars(int clientWidth) {
+    const int width = std::max(0, clientWidth - kBarLeft - FRightGap);
+    for (const auto& row : FRows)
+        row.bar->resize(width, kBarHeight);
+}

@@ -1,0 +1,444 @@
+#include "platform/DriveTable.h"
+
+#include "platform/Clock.h"
+
+#include <algorithm>
+#include <blkid/blkid.h>
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+namespace Platform {
+
+namespace {
+
+const std::vector<Drive>* gInstalledTable = nullptr;
+
+// File systems whose data lives on another machine.
+const std::set<std::string> kNetworkTypes = {
+    "nfs",  "nfs4",       "cifs",        "smb3",        "smbfs",          "ncpfs",
+    "afs",  "ceph",       "glusterfs",   "9p",          "lustre",         "davfs",
+    "coda", "fuse.sshfs", "fuse.davfs2", "fuse.rclone", "fuse.glusterfs", "fuse.s3fs"};
+
+// Virtual file systems kept in memory.
+const std::set<std::string> kRamTypes = {"tmpfs", "ramfs"};
+
+// Disk file systems whose mount source is no /dev path.
+const std::set<std::string> kSourcelessDiskTypes = {"zfs"};
+
+bool Below(const std::string& path, const std::string& folder) {
+    return path == folder ||
+           (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+            path[folder.size()] == '/');
+}
+
+// Folders where the system keeps its own memory file systems.
+bool InSystemFolder(const std::string& mountPoint) {
+    for (const char* folder : {"/dev", "/run", "/sys", "/proc"})
+        if (Below(mountPoint, folder))
+            return true;
+    return false;
+}
+
+std::string WithTrailingSlash(const std::string& path) {
+    if (path.empty() || path.back() == '/')
+        return path;
+    return path + "/";
+}
+
+// mountinfo writes blanks, tabs, newlines and backslashes as \ooo.
+std::string DecodeOctal(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 3 < text.size() && text[i + 1] >= '0' && text[i + 1] <= '3' &&
+            text[i + 2] >= '0' && text[i + 2] <= '7' && text[i + 3] >= '0' && text[i + 3] <= '7') {
+            out += static_cast<char>((text[i + 1] - '0') * 64 + (text[i + 2] - '0') * 8 +
+                                     (text[i + 3] - '0'));
+            i += 3;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+// udev names a label link with \xHH for characters unsafe in a file name.
+std::string DecodeHex(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 3 < text.size() && text[i + 1] == 'x' &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 2])) &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 3]))) {
+            out += static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16));
+            i += 3;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+std::string RealPath(const std::string& path) {
+    std::unique_ptr<char, void (*)(void*)> resolved(::realpath(path.c_str(), nullptr), std::free);
+    return resolved ? std::string(resolved.get()) : std::string();
+}
+
+std::string ReadFirstLine(const std::string& path) {
+    std::ifstream in(path);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The kernel's name of a block device ("sdb1" for /dev/sdb1 or for a
+// /dev/disk/by-uuid link to it).
+std::string KernelName(const std::string& device) {
+    const std::string real = RealPath(device);
+    const std::string& path = real.empty() ? device : real;
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool SysfsRemovable(const std::string& device) {
+    const std::string node = "/sys/class/block/" + KernelName(device);
+    struct stat st {};
+    // A partition answers through the disk it belongs to.
+    const bool partition = ::stat((node + "/partition").c_str(), &st) == 0;
+    return ReadFirstLine(node + (partition ? "/../removable" : "/removable")) == "1";
+}
+
+DriveKind KindOf(const MountEntry& m, const std::function<bool(const std::string&)>& isRemovable) {
+    if (kNetworkTypes.count(m.fsType))
+        return DriveKind::Network;
+    if (kRamTypes.count(m.fsType))
+        return DriveKind::RamDisk;
+    const bool block = m.source.rfind("/dev/", 0) == 0;
+    const std::string name = block ? KernelName(m.source) : std::string();
+    if (m.fsType == "iso9660" || m.fsType == "udf" || name.rfind("sr", 0) == 0)
+        return DriveKind::CDRom;
+    if (name.rfind("ram", 0) == 0 || name.rfind("zram", 0) == 0)
+        return DriveKind::RamDisk;
+    if (block)
+        return (isRemovable ? isRemovable(m.source) : SysfsRemovable(m.source))
+                   ? DriveKind::Removable
+                   : DriveKind::Fixed;
+    if (kSourcelessDiskTypes.count(m.fsType))
+        return DriveKind::Fixed;
+    return DriveKind::Unknown;
+}
+
+bool HoldsRealFileSystem(const MountEntry& m) {
+    if (kNetworkTypes.count(m.fsType))
+        return true;
+    if (kRamTypes.count(m.fsType))
+        return !InSystemFolder(m.mountPoint);
+    if (m.source.rfind("/dev/", 0) == 0)
+        return true;
+    if (kSourcelessDiskTypes.count(m.fsType))
+        return true;
+    // A container's root is an overlay; it is the volume its user works on.
+    return m.fsType == "overlay" && m.mountPoint == "/";
+}
+
+Drive DriveFrom(const MountEntry& m, char letter,
+                const std::function<bool(const std::string&)>& isRemovable) {
+    Drive d;
+    d.letter = letter;
+    d.mountPoint = m.mountPoint;
+    d.root = WithTrailingSlash(m.mountPoint);
+    d.device = m.source;
+    d.fsType = m.fsType;
+    d.kind = KindOf(m, isRemovable);
+    return d;
+}
+
+std::vector<MountEntry> SystemMounts() {
+    return ParseMountInfo(ReadText("/proc/self/mountinfo"));
+}
+
+// The label as udev published it, when it did.
+std::string LabelFromUdev(const std::string& device) {
+    const std::string real = RealPath(device);
+    if (real.empty())
+        return {};
+    DIR* dir = ::opendir("/dev/disk/by-label");
+    if (!dir)
+        return {};
+    std::unique_ptr<DIR, int (*)(DIR*)> guard(dir, ::closedir);
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name == "." || name == "..")
+            continue;
+        if (RealPath("/dev/disk/by-label/" + name) == real)
+            return DecodeHex(name);
+    }
+    return {};
+}
+
+// The label as the file system's own superblock has it; needs read access
+// to the device, so as a rule only root gets an answer here.
+std::string LabelFromDevice(const std::string& device) {
+    struct stat st {};
+    if (::stat(device.c_str(), &st) != 0 || !S_ISBLK(st.st_mode))
+        return {};
+    blkid_probe probe = ::blkid_new_probe_from_filename(device.c_str());
+    if (!probe)
+        return {};
+    std::unique_ptr<std::remove_pointer_t<blkid_probe>, void (*)(blkid_probe)> guard(
+        probe, ::blkid_free_probe);
+    ::blkid_probe_enable_superblocks(probe, 1);
+    ::blkid_probe_set_superblocks_flags(probe, BLKID_SUBLKS_LABEL);
+    if (::blkid_do_safeprobe(probe) != 0)
+        return {};
+    const char* value = nullptr;
+    std::size_t length = 0;
+    if (::blkid_probe_lookup_value(probe, "LABEL", &value, &length) != 0 || !value)
+        return {};
+    return std::string(value); // length counts the terminating zero
+}
+
+bool MultiplyBytes(unsigned long long count, unsigned long long unit, std::int64_t* result) {
+    return !__builtin_mul_overflow(count, unit, result);
+}
+
+} // namespace
+
+std::vector<MountEntry> ParseMountInfo(const std::string& text) {
+    std::vector<MountEntry> result;
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        // id parent major:minor root mountpoint options [optional...] - type source superoptions
+        std::istringstream fields(line);
+        std::vector<std::string> f;
+        for (std::string field; fields >> field;)
+            f.push_back(field);
+        const auto dash = std::find(f.begin(), f.end(), "-");
+        if (f.size() < 5 || dash == f.end() || f.end() - dash < 3)
+            continue;
+        MountEntry m;
+        m.deviceId = f[2];
+        m.fsRoot = DecodeOctal(f[3]);
+        m.mountPoint = DecodeOctal(f[4]);
+        m.fsType = *(dash + 1);
+        m.source = DecodeOctal(*(dash + 2));
+        result.push_back(std::move(m));
+    }
+    return result;
+}
+
+std::vector<Drive> BuildDriveTable(const std::vector<MountEntry>& mounts,
+                                   const std::function<bool(const std::string&)>& isRemovable) {
+    // A later mount on the same mount point hides the earlier one.
+    std::map<std::string, const MountEntry*> byMountPoint;
+    for (const auto& m : mounts)
+        byMountPoint[m.mountPoint] = &m;
+
+    std::vector<const MountEntry*> candidates;
+    for (const auto& [point, m] : byMountPoint)
+        if (HoldsRealFileSystem(*m))
+            candidates.push_back(m);
+
+    // One drive per volume: a bind mount shows a volume (or a folder of it)
+    // again. Keep the mount of the whole volume, else the first by place.
+    std::map<std::string, const MountEntry*> byVolume;
+    for (const MountEntry* m : candidates) { // in mount-point order
+        auto [it, fresh] = byVolume.emplace(m->deviceId, m);
+        if (!fresh && it->second->fsRoot != "/" && m->fsRoot == "/")
+            it->second = m;
+    }
+    std::vector<const MountEntry*> chosen;
+    for (const auto& [id, m] : byVolume)
+        chosen.push_back(m);
+    std::sort(chosen.begin(), chosen.end(), [](const MountEntry* a, const MountEntry* b) {
+        return a->mountPoint < b->mountPoint;
+    });
+
+    std::vector<Drive> drives;
+    char letter = 'C';
+    for (const MountEntry* m : chosen) {
+        if (letter > 'Z')
+            break; // more volumes than letters: the last ones get none
+        drives.push_back(DriveFrom(*m, letter++, isRemovable));
+    }
+    return drives;
+}
+
+std::vector<std::string> MountPoints() {
+    std::vector<std::string> points;
+    for (const auto& m : SystemMounts())
+        points.push_back(m.mountPoint);
+    return points;
+}
+
+std::vector<Drive> ReadDriveTable() {
+    if (gInstalledTable)
+        return *gInstalledTable;
+    return BuildDriveTable(SystemMounts());
+}
+
+std::optional<Drive> FindDrive(char letter) {
+    if (letter >= 'a' && letter <= 'z')
+        letter = static_cast<char>(letter - 'a' + 'A');
+    for (auto& d : ReadDriveTable())
+        if (d.letter == letter)
+            return std::move(d);
+    return std::nullopt;
+}
+
+std::optional<Drive> CurrentDrive() {
+    std::unique_ptr<char, void (*)(void*)> cwd(::getcwd(nullptr, 0), std::free);
+    if (!cwd)
+        return std::nullopt;
+    const std::string here = cwd.get();
+    std::optional<Drive> best;
+    for (auto& d : ReadDriveTable()) {
+        const bool holds = d.mountPoint == "/" || Below(here, d.mountPoint);
+        if (holds && (!best || d.mountPoint.size() > best->mountPoint.size()))
+            best = std::move(d);
+    }
+    return best;
+}
+
+std::optional<DriveSpace> VolumeSpace(const Drive& drive, int* error) {
+    if (drive.space)
+        return drive.space;
+    struct statvfs st {};
+    if (drive.root.empty() || ::statvfs(drive.root.c_str(), &st) != 0) {
+        if (error)
+            *error = drive.root.empty() ? ENOENT : errno;
+        return std::nullopt;
+    }
+    DriveSpace space;
+    if (!MultiplyBytes(st.f_bavail, st.f_frsize, &space.freeBytes) ||
+        !MultiplyBytes(st.f_blocks, st.f_frsize, &space.totalBytes)) {
+        if (error)
+            *error = EOVERFLOW;
+        return std::nullopt;
+    }
+    return space;
+}
+
+bool VolumeAccessible(const Drive& drive) {
+    if (drive.root.empty())
+        return false;
+    const int fd = ::open(drive.root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return false;
+    }
+    std::unique_ptr<DIR, int (*)(DIR*)> guard(dir, ::closedir);
+    errno = 0;
+    // An entry, or the plain end of an empty folder; anything else failed.
+    return ::readdir(dir) != nullptr || errno == 0;
+}
+
+std::string VolumeLabel(const Drive& drive) {
+    if (drive.label)
+        return *drive.label;
+    if (drive.device.rfind("/dev/", 0) != 0)
+        return {};
+    std::string label = LabelFromUdev(drive.device);
+    if (label.empty())
+        label = LabelFromDevice(drive.device);
+    return label;
+}
+
+bool ProbeWriteProtected(const std::string& root) {
+    if (root.empty())
+        return true;
+    // Start from the clock like the system's temporary names do, and step
+    // on past names that are taken.
+    unsigned number = Platform::TickCount() & 0xFFFF;
+    std::string name;
+    int fd = -1;
+    for (unsigned tries = 0; tries < 0xFFFF && fd < 0; ++tries) {
+        if (number == 0 || number > 0xFFFF)
+            number = 1;
+        char file[16];
+        std::snprintf(file, sizeof file, "RWR%04X.TMP", number++);
+        name = WithTrailingSlash(root) + file;
+        fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0 && errno != EEXIST)
+            return true; // read-only volume, no permission, no such folder
+    }
+    if (fd < 0)
+        return true;
+    struct stat created {};
+    const bool known = ::fstat(fd, &created) == 0;
+    ::close(fd);
+    // Remove the name only while it is still the file we created.
+    struct stat now {};
+    if (!known || ::lstat(name.c_str(), &now) != 0 || now.st_dev != created.st_dev ||
+        now.st_ino != created.st_ino)
+        return true;
+    return ::unlink(name.c_str()) != 0;
+}
+
+std::optional<std::pair<std::uint64_t, std::uint64_t>> FolderIdentity(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    return std::make_pair(static_cast<std::uint64_t>(st.st_dev),
+                          static_cast<std::uint64_t>(st.st_ino));
+}
+
+ScopedDriveTable::ScopedDriveTable(std::vector<Drive> drives)
+    : FDrives(std::move(drives)), FPrevious(gInstalledTable) {
+    for (auto& d : FDrives) {
+        if (d.letter >= 'a' && d.letter <= 'z')
+            d.letter = static_cast<char>(d.letter - 'a' + 'A');
+        if (d.root.empty())
+            d.root = WithTrailingSlash(d.mountPoint);
+        if (d.mountPoint.empty() && !d.root.empty())
+            d.mountPoint = d.root.size() > 1 && d.root.back() == '/'
+                               ? d.root.substr(0, d.root.size() - 1)
+                               : d.root;
+    }
+    gInstalledTable = &FDrives;
+}
+
+ScopedDriveTable::~ScopedDriveTable() {
+    gInstalledTable = FPrevious;
+}
+
+Drive DriveForFolder(char letter, const std::string& folder) {
+    std::string point = RealPath(folder);
+    if (point.empty())
+        point = folder;
+    const auto mounts = SystemMounts();
+    for (auto it = mounts.rbegin(); it != mounts.rend(); ++it)
+        if (it->mountPoint == point)
+            return DriveFrom(*it, letter, {});
+    Drive d;
+    d.letter = letter;
+    d.mountPoint = point;
+    d.root = WithTrailingSlash(point);
+    d.kind = DriveKind::Fixed;
+    return d;
+}
+
+} // namespace Platform

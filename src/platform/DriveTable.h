@@ -1,0 +1,108 @@
+#pragma once
+// Drive letters on Linux. The program thinks in drives C: to Z:; here a drive
+// is a mounted volume that holds a real file system (a block device, a
+// network file system, or a tmpfs/ramfs outside /dev, /run, /sys and /proc).
+// The volumes are sorted by mount point and lettered from C: on; A: and B:
+// are never used, and bind mounts of a volume already listed are skipped.
+// The table is read afresh at every query, so a volume that is mounted or
+// unmounted while the program runs is seen at the next query.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace Platform {
+
+// The kinds of drive the path box and the drive choosers tell apart.
+enum class DriveKind { Unknown, Removable, Fixed, Network, CDRom, RamDisk };
+
+struct DriveSpace {
+    std::int64_t freeBytes = 0;  // available to the calling user
+    std::int64_t totalBytes = 0; // the whole volume
+};
+
+struct Drive {
+    char letter = 0;        // 'C' .. 'Z'
+    std::string mountPoint; // "/", "/media/usb"
+    std::string root;       // the mount point with a trailing "/"
+    std::string device;     // "/dev/sda1", "server:/export", "tmpfs"
+    std::string fsType;     // "ext4", "nfs4", "tmpfs"
+    DriveKind kind = DriveKind::Unknown;
+    // Only in tables a test installs: figures and a label to report instead
+    // of asking the volume.
+    std::optional<DriveSpace> space;
+    std::optional<std::string> label;
+};
+
+// One line of /proc/self/mountinfo, with its escapes (\040 ...) decoded.
+struct MountEntry {
+    std::string deviceId; // "major:minor"
+    std::string fsRoot;   // the folder of the file system mounted here ("/" unless bound)
+    std::string mountPoint;
+    std::string fsType;
+    std::string source;
+};
+
+std::vector<MountEntry> ParseMountInfo(const std::string& text);
+// Picks the drives from the mount table and letters them. isRemovable
+// answers for a block device ("/dev/sdb1"); without it, sysfs is asked.
+std::vector<Drive> BuildDriveTable(const std::vector<MountEntry>& mounts,
+                                   const std::function<bool(const std::string&)>& isRemovable = {});
+// Every mount point of the system, drives or not.
+std::vector<std::string> MountPoints();
+
+// The drives as they are now (or the table a test installed).
+std::vector<Drive> ReadDriveTable();
+// The drive with this letter, in either case.
+std::optional<Drive> FindDrive(char letter);
+// The drive that holds the current working folder.
+std::optional<Drive> CurrentDrive();
+
+// Free and total bytes (statvfs); nullopt with *error = errno on failure.
+std::optional<DriveSpace> VolumeSpace(const Drive& drive, int* error = nullptr);
+// True when the root folder can be opened and read (an empty root counts).
+bool VolumeAccessible(const Drive& drive);
+// The file-system label: /dev/disk/by-label where the system keeps it,
+// otherwise read from the device itself when we may; empty when none.
+std::string VolumeLabel(const Drive& drive);
+// Creates "RWR" + four hex digits + ".TMP" exclusively in the root and
+// removes it again. True when that could not be done (read-only volume,
+// no permission). Never touches a file it did not create.
+bool ProbeWriteProtected(const std::string& root);
+
+// A folder's identity: the volume and the node. Two paths with the same
+// identity are the same folder (a bind mount can show a folder twice).
+std::optional<std::pair<std::uint64_t, std::uint64_t>> FolderIdentity(const std::string& path);
+
+// Windows stops a program with a dialog when it touches an empty drive, so
+// every drive probe switches that off for its duration. Linux shows no such
+// dialog: the guard marks the probes and does nothing.
+class CriticalErrorGuard {
+public:
+    CriticalErrorGuard() {}
+    ~CriticalErrorGuard() {}
+    CriticalErrorGuard(const CriticalErrorGuard&) = delete;
+    CriticalErrorGuard& operator=(const CriticalErrorGuard&) = delete;
+};
+
+// Replaces the system's drive table while it lives (tests, and front ends
+// that want to show a fixed set of drives). Nested tables restore the outer.
+class ScopedDriveTable {
+public:
+    explicit ScopedDriveTable(std::vector<Drive> drives);
+    ~ScopedDriveTable();
+    ScopedDriveTable(const ScopedDriveTable&) = delete;
+    ScopedDriveTable& operator=(const ScopedDriveTable&) = delete;
+
+private:
+    std::vector<Drive> FDrives;
+    const std::vector<Drive>* FPrevious;
+};
+
+// A drive entry for a folder: taken from the mount table when the folder is
+// a mount point, otherwise a fixed drive rooted at the folder.
+Drive DriveForFolder(char letter, const std::string& folder);
+
+} // namespace Platform
