@@ -1,0 +1,43 @@
+#pragma once
+// The net for errors that no handler catches: every handler the window
+// connects runs through Guarded, and the application object catches what
+// still escapes an event. The error's message is shown and the window goes on.
+#include <QApplication>
+
+#include <exception>
+#include <string>
+#include <utility>
+
+namespace ErrorReporting {
+
+// Shows the error that ended a handler (an error box with its message).
+void ReportUncaught(const std::string& message);
+// The message of the exception in flight; call only inside a catch block.
+std::string CurrentExceptionMessage();
+
+// Runs f; an escaping error is reported instead of leaving the handler.
+// Returns false when f ended with an error.
+template <typename F> bool RunGuarded(F&& f) {
+    try {
+        std::forward<F>(f)();
+        return true;
+    } catch (...) {
+        ReportUncaught(CurrentExceptionMessage());
+        return false;
+    }
+}
+
+// A slot for connect(): the handler wrapped in RunGuarded.
+template <typename F> auto Guarded(F f) {
+    return [f = std::move(f)](auto&&...) { RunGuarded(f); };
+}
+
+} // namespace ErrorReporting
+
+// The application object: the last net for errors that escape an event.
+class TFerrovaneApplication : public QApplication {
+    Q_OBJECT
+public:
+    TFerrovaneApplication(int& argc, char** argv);
+    bool notify(QObject* receiver, QEvent* event) override;
+};

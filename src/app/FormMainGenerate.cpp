@@ -1,0 +1,5 @@
+#include "app/FormMain.h"
+
+void TMainForm::btnGenerateClick() {
+    // The generation run is connected here.
+}

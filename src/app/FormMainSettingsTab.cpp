@@ -1,0 +1,111 @@
+// The Settings tab: the buffer sizes of the generator, the speed test and the
+// wipe, and the maker's logo.
+#include "app/FormMain.h"
+
+#include "app/Logo.h"
+#include "toolkit/TImage.h"
+#include "toolkit/TSpinEdit.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace {
+
+QString Hint(const char* text) {
+    QString hint = QString::fromUtf8(text);
+    hint.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    hint.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return hint;
+}
+
+QGroupBox* NewGroup(QWidget* parent, const char* name, const char* caption) {
+    auto* group = new QGroupBox(caption, parent);
+    group->setObjectName(name);
+    group->setAccessibleName(caption);
+    return group;
+}
+
+// A label above its spin box; the label names the box.
+TSpinEdit* AddSpin(QGroupBox* group, QLabel*& label, const char* labelName, const char* caption,
+                   const char* spinName, int minimum, int maximum, int step, int value,
+                   const char* hint) {
+    auto* layout = new QVBoxLayout(group);
+    label = new QLabel(caption, group);
+    label->setObjectName(labelName);
+    auto* spin = new TSpinEdit(group);
+    spin->setObjectName(spinName);
+    spin->setRange(minimum, maximum);
+    spin->setSingleStep(step);
+    spin->setValue(value);
+    spin->setToolTip(Hint(hint));
+    label->setBuddy(spin);
+    QString name = label->text();
+    name.chop(1); // the colon
+    spin->setAccessibleName(name);
+    layout->addWidget(label);
+    layout->addWidget(spin);
+    return spin;
+}
+
+} // namespace
+
+void TMainForm::BuildSettingsTab() {
+    auto* page = new QGridLayout(tabSettings);
+    page->setContentsMargins(10, 10, 10, 10);
+    page->setHorizontalSpacing(12);
+    page->setVerticalSpacing(12);
+
+    grpSpeed1 = NewGroup(tabSettings, "grpSpeed1", "Stackwell");
+    spnBuf1 = AddSpin(
+        grpSpeed1, lblBufferSize, "lblBufferSize", "Buffer size (in KB):", "spnBuf1", 1, 102400,
+        1024, 10240,
+        "If the size of the file to be generated is smaller than this value, \rthen this value "
+        "will be ignored and the size of the buffer will be\requal with the size of the "
+        "file.\r\rRecommended value: 10240 KB (may depend on your hard drive type).");
+    lblBufferSize->setToolTip(Hint("Applied only to the Stackwell"));
+
+    grpSpeed2 = NewGroup(tabSettings, "grpSpeed2", "Drive speed");
+    spnBuf2 = AddSpin(grpSpeed2, Label13, "Label13", "Test file size (in MB):", "spnBuf2", 1, 50000,
+                      8, 256,
+                      "Use a value of at least 64 MB. The higher the better (but the test will "
+                      "also take longer).\rRecommended value: 128-1024MB.\rRemember: the buffer "
+                      "will be created in memory so be careful not to run out of RAM.");
+
+    GroupBox1 = NewGroup(tabSettings, "GroupBox1", "Data wipe");
+    spnBufWipe = AddSpin(GroupBox1, Label11, "Label11", "Buffer size (in MB):", "spnBufWipe", 1,
+                         50000, 8, 64,
+                         "The higher the better.\rRemember: the buffer will be created in memory "
+                         "so be careful not to run out of RAM.");
+    lblInfo = new QLabel("For high speed we recommend a minimum of 64MB", GroupBox1);
+    lblInfo->setObjectName("lblInfo");
+    lblInfo->setAlignment(Qt::AlignCenter);
+    lblInfo->setWordWrap(true);
+    lblInfo->setEnabled(false); // greyed
+    GroupBox1->layout()->addWidget(lblInfo);
+
+    imgLogo2 = new TImage(tabSettings);
+    imgLogo2->setObjectName("imgLogo2");
+    imgLogo2->setPixmap(DrawQuillmarkLogo(256));
+    imgLogo2->setAccessibleName("Quillmark logo");
+    imgLogo2->setToolTip(Hint("More tools"));
+
+    page->addWidget(grpSpeed1, 0, 0);
+    page->addWidget(grpSpeed2, 0, 1);
+    // Centred below the other two, half-way into each column.
+    auto* centre = new QHBoxLayout;
+    centre->addStretch(1);
+    centre->addWidget(GroupBox1, 4);
+    centre->addStretch(1);
+    page->addLayout(centre, 1, 0, 1, 2);
+    page->setRowStretch(2, 1);
+    page->addWidget(imgLogo2, 3, 0, 1, 2, Qt::AlignHCenter | Qt::AlignBottom);
+    page->setColumnStretch(0, 1);
+    page->setColumnStretch(1, 1);
+    GroupBox1->setMinimumWidth(280);
+
+    setTabOrder(spnBuf1, spnBuf2);
+    setTabOrder(spnBuf2, spnBufWipe);
+}

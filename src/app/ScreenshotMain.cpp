@@ -1,0 +1,93 @@
+// Saves pictures of the window without a person at the screen:
+//   ferrovane-screenshot <folder>        one PNG per tab, at the minimum size
+//                                        and at a larger size
+//   ferrovane-screenshot --screen <file> the whole screen (to capture a
+//                                        running ferrovane under Xvfb)
+#include "app/ErrorReporting.h"
+#include "app/FormMain.h"
+#include "app/QtPresenter.h"
+
+#include <QDir>
+#include <QPixmap>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QThread>
+
+#include <cstdio>
+
+namespace {
+
+void Settle() {
+    for (int i = 0; i < 10; ++i) {
+        QCoreApplication::processEvents();
+        QThread::msleep(20);
+    }
+}
+
+bool Save(QWidget& window, const QString& folder, const QString& name) {
+    Settle();
+    const QString file = QDir(folder).filePath(name + ".png");
+    if (!window.grab().save(file)) {
+        std::fprintf(stderr, "Cannot write %s\n", qPrintable(file));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(file));
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    TFerrovaneApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.size() == 2 && args.at(0) == "--screen") {
+        QScreen* screen = QGuiApplication::primaryScreen();
+        if (!screen || !screen->grabWindow(0).save(args.at(1))) {
+            std::fprintf(stderr, "Cannot capture the screen into %s\n", qPrintable(args.at(1)));
+            return 1;
+        }
+        return 0;
+    }
+    if (args.size() != 1) {
+        std::fprintf(stderr, "usage: ferrovane-screenshot <folder> | --screen <file>\n");
+        return 2;
+    }
+    const QString folder = args.at(0);
+    if (!QDir().mkpath(folder)) {
+        std::fprintf(stderr, "Cannot create %s\n", qPrintable(folder));
+        return 1;
+    }
+    QuillTPU::SetApplicationTitle("Ferrovane [by Quillmark]");
+    TQtPresenter presenter;
+    QuillTPU::SetMessagePresenter(&presenter);
+
+    bool ok = true;
+    {
+        TMainForm form;
+        form.LateInitialize();
+        form.show();
+        const QSize sizes[] = {form.minimumSize(), QSize(760, 860)};
+        for (const QSize& size : sizes) {
+            form.resize(size);
+            const QString prefix = QString("%1x%2-").arg(size.width()).arg(size.height());
+            for (int i = 0; i < form.pagCrtl->count(); ++i) {
+                form.pagCrtl->setCurrentIndex(i);
+                ok = Save(form, folder,
+                          prefix + QString::number(i) + "-" +
+                              form.pagCrtl->widget(i)->objectName()) &&
+                     ok;
+            }
+            // The generator's hidden rows, shown.
+            form.pagCrtl->setCurrentIndex(0);
+            form.radPatern->setChecked(true);
+            form.radFillWithThis->setChecked(true);
+            ok = Save(form, folder, prefix + "0-tabMain-pattern-fill") && ok;
+            form.radRandomName->setChecked(true);
+            form.radRandomContent->setChecked(true);
+        }
+        form.pagCrtl->setCurrentIndex(0);
+    }
+    QuillTPU::SetMessagePresenter(nullptr);
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,55 @@
+#include "app/TaskControl.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QPushButton>
+#include <QStatusBar>
+
+TTaskControl::TTaskControl(QWidget* window, QPushButton* btnCancel, QStatusBar* statusBar,
+                           QObject* parent)
+    : QObject(parent), FWindow(window), FCancel(btnCancel), FStatusBar(statusBar) {}
+
+TTaskControl::~TTaskControl() {
+    // Never leave the busy cursor behind the window.
+    if (FBusy)
+        QApplication::restoreOverrideCursor();
+}
+
+void TTaskControl::BeginTask() {
+    FCancel->setVisible(true);
+    // One override per busy period, however often a tool calls BeginTask.
+    if (!FBusy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    FBusy = true;
+}
+
+void TTaskControl::EndTask() {
+    FCancel->setVisible(false);
+    if (FBusy)
+        QApplication::restoreOverrideCursor();
+    const bool wasBusy = FBusy;
+    FBusy = false;
+    if (wasBusy)
+        emit TaskEnded();
+}
+
+void TTaskControl::PumpMessages() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void TTaskControl::SetStatus(const std::string& text) {
+    FStatusBar->showMessage(QString::fromStdString(text));
+}
+
+QString TTaskControl::StatusText() const {
+    return FStatusBar->currentMessage();
+}
+
+void TTaskControl::RepaintNow() {
+    FWindow->repaint();
+}
+
+void TTaskControl::btnCancelClick() {
+    FCancelRequested = true;
+    SetStatus(kCanceling);
+}
