@@ -1,0 +1,224 @@
+#include "platform/DriveTable.h"
+#include "../components/TestVolume.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+using namespace Platform;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A system as mountinfo shows it: pseudo file systems, a bind mount, an
+// over-mount, escapes and optional fields.
+const char* const kMountInfo =
+    "22 27 0:21 / /proc rw,relatime - proc proc rw\n"
+    "23 27 0:22 / /sys rw,relatime - sysfs sysfs rw\n"
+    "24 27 0:6 / /dev rw,relatime - devtmpfs devtmpfs rw,size=10k\n"
+    "25 24 0:23 / /dev/shm rw,relatime - tmpfs tmpfs rw\n"
+    "26 27 0:24 / /run rw,relatime - tmpfs tmpfs rw\n"
+    "27 1 254:0 / / rw,relatime shared:1 - ext4 /dev/vda rw\n"
+    "28 27 254:0 /srv/share /export/share rw,relatime shared:1 - ext4 /dev/vda rw\n"
+    "29 27 8:17 / /media/usb\\040stick rw,relatime - vfat /dev/sdb1 rw\n"
+    "30 27 0:50 / /mnt/nas rw,relatime - nfs4 server:/export rw\n"
+    "31 27 0:51 / /tmp/ram rw,relatime - tmpfs tmpfs rw,size=4k\n"
+    "32 27 11:0 / /media/cd ro,relatime - iso9660 /dev/sr0 ro\n"
+    "33 23 0:54 / /sys/fs/cgroup rw,relatime - cgroup2 cgroup2 rw\n"
+    "34 27 0:60 / /mnt/over rw,relatime - tmpfs tmpfs rw\n"
+    "35 27 0:61 / /mnt/over rw,relatime - tmpfs tmpfs rw\n"
+    "36 26 0:62 / /run/user/1000 rw,relatime - tmpfs tmpfs rw\n"
+    "37 27 8:33 /data /a/bound rw,relatime - ext4 /dev/sdc1 rw\n"
+    "38 27 8:33 / /z/main rw,relatime - ext4 /dev/sdc1 rw\n"
+    "garbage line\n";
+
+std::vector<Drive> SyntheticTable() {
+    return BuildDriveTable(ParseMountInfo(kMountInfo),
+                           [](const std::string& device) { return device == "/dev/sdb1"; });
+}
+
+} // namespace
+
+TEST(DriveTable, ParsesMountInfoWithEscapesAndOptionalFields) {
+    const auto mounts = ParseMountInfo(kMountInfo);
+    ASSERT_EQ(mounts.size(), 17u); // the garbage line is dropped
+    const auto usb = std::find_if(mounts.begin(), mounts.end(),
+                                  [](const MountEntry& m) { return m.deviceId == "8:17"; });
+    ASSERT_NE(usb, mounts.end());
+    EXPECT_EQ(usb->mountPoint, "/media/usb stick");
+    EXPECT_EQ(usb->fsType, "vfat");
+    EXPECT_EQ(usb->source, "/dev/sdb1");
+    EXPECT_EQ(mounts[5].mountPoint, "/"); // "shared:1" did not shift the fields
+    EXPECT_EQ(mounts[5].source, "/dev/vda");
+    EXPECT_EQ(mounts[6].fsRoot, "/srv/share");
+}
+
+TEST(DriveTable, KeepsRealVolumesSortedAndLetteredFromC) {
+    const auto drives = SyntheticTable();
+    std::vector<std::string> points;
+    std::string letters;
+    for (const auto& d : drives) {
+        points.push_back(d.mountPoint);
+        letters += d.letter;
+    }
+    // No /proc, /sys, /dev, /run tmpfs or cgroup; the bind mount of / and
+    // the bound folder of /z/main are left out; the over-mount counts once.
+    const std::vector<std::string> expected = {
+        "/", "/media/cd", "/media/usb stick", "/mnt/nas", "/mnt/over", "/tmp/ram", "/z/main"};
+    EXPECT_EQ(points, expected);
+    EXPECT_EQ(letters, "CDEFGHI");
+    EXPECT_EQ(drives[0].root, "/");
+    EXPECT_EQ(drives[2].root, "/media/usb stick/");
+}
+
+TEST(DriveTable, KindsFollowDeviceAndFileSystem) {
+    const auto drives = SyntheticTable();
+    auto kindAt = [&](const std::string& point) {
+        for (const auto& d : drives)
+            if (d.mountPoint == point)
+                return d.kind;
+        ADD_FAILURE() << point << " missing";
+        return DriveKind::Unknown;
+    };
+    EXPECT_EQ(kindAt("/"), DriveKind::Fixed);
+    EXPECT_EQ(kindAt("/media/cd"), DriveKind::CDRom);
+    EXPECT_EQ(kindAt("/media/usb stick"), DriveKind::Removable);
+    EXPECT_EQ(kindAt("/mnt/nas"), DriveKind::Network);
+    EXPECT_EQ(kindAt("/tmp/ram"), DriveKind::RamDisk);
+    for (const auto& d : drives) {
+        if (d.mountPoint == "/mnt/over") {
+            EXPECT_EQ(d.device, "tmpfs");
+        }
+    }
+}
+
+TEST(DriveTable, NoMoreThanTheLettersCToZ) {
+    std::string text;
+    for (int i = 0; i < 30; ++i)
+        text += "1 1 8:" + std::to_string(i) + " / /v" + std::to_string(100 + i) +
+                " rw - ext4 /dev/sd" + std::to_string(i) + " rw\n";
+    const auto drives =
+        BuildDriveTable(ParseMountInfo(text), [](const std::string&) { return false; });
+    ASSERT_EQ(drives.size(), 24u);
+    EXPECT_EQ(drives.front().letter, 'C');
+    EXPECT_EQ(drives.back().letter, 'Z');
+    EXPECT_EQ(drives.back().mountPoint, "/v123");
+}
+
+TEST(DriveTable, InstalledTableReplacesTheSystemAndNests) {
+    TempDir dir;
+    {
+        Drive c;
+        c.letter = 'c'; // lower case is put in upper case
+        c.mountPoint = dir.Path();
+        ScopedDriveTable outer({c});
+        ASSERT_EQ(ReadDriveTable().size(), 1u);
+        const auto found = FindDrive('C');
+        ASSERT_TRUE(found.has_value());
+        EXPECT_EQ(found->root, dir.Path() + "/");
+        EXPECT_TRUE(FindDrive('c').has_value());
+        EXPECT_FALSE(FindDrive('D').has_value());
+        {
+            ScopedDriveTable inner({});
+            EXPECT_TRUE(ReadDriveTable().empty());
+        }
+        EXPECT_EQ(ReadDriveTable().size(), 1u);
+    }
+    // The system's table again: this machine's root volume is on it.
+    const auto system = ReadDriveTable();
+    EXPECT_TRUE(std::any_of(system.begin(), system.end(),
+                            [](const Drive& d) { return d.mountPoint == "/"; }));
+}
+
+TEST(DriveTable, CurrentDriveIsTheDeepestMountHoldingTheWorkingFolder) {
+    TempDir dir;
+    fs::create_directories(dir / "inner/deeper");
+    Drive outer = DriveForFolder('C', dir.Path());
+    Drive inner = DriveForFolder('D', dir / "inner");
+    Drive other = DriveForFolder('E', dir.Path() + "x"); // a prefix of the name only
+    ScopedDriveTable table({outer, inner, other});
+    const auto previous = fs::current_path();
+    fs::current_path(dir / "inner/deeper");
+    const auto current = CurrentDrive();
+    fs::current_path(previous);
+    ASSERT_TRUE(current.has_value());
+    EXPECT_EQ(current->letter, 'D');
+}
+
+TEST(DriveTable, SpaceAndAccessOfAFolderDrive) {
+    TempDir dir;
+    const Drive drive = DriveForFolder('C', dir.Path());
+    EXPECT_EQ(drive.kind, DriveKind::Fixed);
+    const auto space = VolumeSpace(drive);
+    ASSERT_TRUE(space.has_value());
+    EXPECT_GT(space->totalBytes, 0);
+    EXPECT_GE(space->freeBytes, 0);
+    EXPECT_LE(space->freeBytes, space->totalBytes);
+    EXPECT_TRUE(VolumeAccessible(drive)); // empty, and still accessible
+
+    Drive gone = DriveForFolder('D', dir / "missing");
+    int error = 0;
+    EXPECT_FALSE(VolumeSpace(gone, &error).has_value());
+    EXPECT_EQ(error, ENOENT);
+    EXPECT_FALSE(VolumeAccessible(gone));
+}
+
+TEST(DriveTable, WriteProbeLeavesNothingAndTouchesNoOtherFile) {
+    TempDir dir;
+    dir.Write("keep.txt", "mine");
+    EXPECT_FALSE(ProbeWriteProtected(dir.Path() + "/"));
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir.Path()))
+        names.push_back(e.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"keep.txt"});
+    EXPECT_EQ(ReadAll(dir / "keep.txt"), "mine");
+    EXPECT_TRUE(ProbeWriteProtected(dir / "missing/"));
+}
+
+TEST(DriveTable, WriteProbeOnAFolderThatRefusesWrites) {
+    if (RunningAsRoot())
+        GTEST_SKIP() << "root may write anywhere; needs a plain user";
+    TempDir dir;
+    fs::create_directory(dir / "locked");
+    fs::permissions(dir / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+    EXPECT_TRUE(ProbeWriteProtected(dir / "locked/"));
+    fs::permissions(dir / "locked", fs::perms::owner_all);
+}
+
+TEST(DriveTableOnVolumes, TmpfsOfAKnownSize) {
+    std::string why;
+    auto volume = TestVolume::Tmpfs(4 << 20, false, &why);
+    if (!volume)
+        GTEST_SKIP() << why;
+    const auto system = ReadDriveTable(); // read afresh: the new volume is on it
+    const auto it = std::find_if(system.begin(), system.end(), [&](const Drive& d) {
+        return d.mountPoint == volume->MountPoint();
+    });
+    ASSERT_NE(it, system.end());
+    EXPECT_EQ(it->kind, DriveKind::RamDisk);
+    EXPECT_EQ(it->root, volume->MountPoint() + "/");
+    const auto space = VolumeSpace(*it);
+    ASSERT_TRUE(space.has_value());
+    EXPECT_EQ(space->totalBytes, 4 << 20);
+    EXPECT_EQ(space->freeBytes, 4 << 20);
+    EXPECT_EQ(VolumeLabel(*it), "");
+}
+
+TEST(DriveTableOnVolumes, LoopVolumeWithALabel) {
+    std::string why;
+    auto volume = TestVolume::Ext4("FvData", false, &why);
+    if (!volume)
+        GTEST_SKIP() << why;
+    const Drive drive = DriveForFolder('E', volume->MountPoint());
+    EXPECT_EQ(drive.fsType, "ext4");
+    EXPECT_EQ(drive.device.rfind("/dev/loop", 0), 0u) << drive.device;
+    EXPECT_EQ(drive.kind, DriveKind::Fixed);
+    EXPECT_EQ(VolumeLabel(drive), "FvData");
+    EXPECT_FALSE(ProbeWriteProtected(drive.root));
+
+    auto readOnly = TestVolume::Ext4("FvRead", true, &why);
+    ASSERT_TRUE(readOnly) << why;
+    EXPECT_TRUE(ProbeWriteProtected(readOnly->MountPoint() + "/"));
+}
