@@ -3,6 +3,7 @@
 #include "app/FormMain.h"
 
 #include "app/Logo.h"
+#include "toolkit/RadioFocus.h"
 #include "toolkit/TImage.h"
 #include "toolkit/TMemo.h"
 #include "toolkit/TSpinEdit.h"
@@ -294,6 +295,10 @@ void TMainForm::BuildGeneratorTab() {
     bottomLayout->addWidget(btnGenerate);
     bottomLayout->addStretch(1);
     page->addWidget(bottomPanel);
+
+    for (QRadioButton* r :
+         {radB, radKB, radMB, radGB, radRandomName, radPatern, radRandomContent, radFillWithThis})
+        TabToCheckedRadio(r);
 
     // Keyboard order: top to bottom, left to right.
     QWidget* order[] = {spnNumberOfFile, spnSizeOfFile, radB,        radKB,      radMB,

@@ -1,0 +1,246 @@
+// The busy state of the window, Cancel, refused nested runs, a close during a
+// run, and errors that escape handlers.
+#include "AppTestMain.h"
+#include "RecordingPresenter.h"
+#include "app/FormMain.h"
+#include "app/SettingsStore.h"
+#include "platform/Errors.h"
+#include "toolkit/TMemo.h"
+#include "util/QuillTPU.h"
+
+#include <QFile>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+QString SettingsFile() {
+    return SettingsStore::StorageLocation(SettingsStore::RegRoot::CurrentUser,
+                                          SettingsStore::KeyPathOf(SettingsStore::kSection));
+}
+
+bool BusyCursor() {
+    return QApplication::overrideCursor() &&
+           QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+}
+
+// A tool in the shape every tool has: units of work, pumping, the Cancel test.
+// Returns the number of units done.
+int RunUnits(TMainForm& form, int units, const std::function<void(int)>& afterUnit = {}) {
+    QuillTPU::ITaskHost& host = form.TaskHost();
+    host.BeginTask();
+    host.ClearCancel();
+    int done = 0;
+    for (int i = 0; i < units; ++i) {
+        ++done;
+        if (afterUnit)
+            afterUnit(i);
+        host.PumpMessages();
+        if (host.CancelRequested()) {
+            host.EndTask();
+            host.SetStatus("  CANCELED!");
+            return done;
+        }
+        host.SetStatus(std::to_string(done) + " of " + std::to_string(units));
+    }
+    host.EndTask();
+    host.SetStatus("Done");
+    return done;
+}
+
+// A presenter whose first box fails, as a broken component might.
+class ThrowingPresenter : public RecordingPresenter {
+public:
+    void ShowMessage(QuillTPU::MessageKind kind, const std::string& caption,
+                     const std::string& text) override {
+        if (throwNext) {
+            throwNext = false;
+            throw FvError("The box broke");
+        }
+        RecordingPresenter::ShowMessage(kind, caption, text);
+    }
+    bool throwNext = false;
+};
+
+// An object whose event handler raises: only the application's net catches it.
+class Raiser : public QObject {
+public:
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::User)
+            throw FvError("Raised in an event");
+        return QObject::event(e);
+    }
+};
+
+} // namespace
+
+class TaskControlTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() {
+        QFile::remove(SettingsFile());
+        FPresenter = std::make_unique<ThrowingPresenter>();
+        FForm = std::make_unique<TMainForm>();
+        FForm->LateInitialize();
+        FForm->show();
+    }
+    void cleanup() {
+        FForm.reset();
+        FPresenter.reset();
+    }
+
+    void cancelIsVisibleOnlyWhileATaskRuns() {
+        TMainForm& form = *FForm;
+        QVERIFY(!form.btnCancel->isVisible());
+        QVERIFY(!BusyCursor());
+        form.BeginTask();
+        QVERIFY(form.btnCancel->isVisible());
+        QVERIFY(BusyCursor());
+        form.EndTask();
+        QVERIFY(!form.btnCancel->isVisible());
+        QVERIFY(!BusyCursor());
+    }
+
+    void aFailedInputCheckLeavesTheWindowIdle() {
+        TMainForm& form = *FForm;
+        QVERIFY(form.RunTaskHandler([&] {
+            form.BeginTask();
+            QuillTPU::ShowPlainMessage("Error! You must insert at least a character");
+            form.EndTask();
+        }));
+        QCOMPARE(FPresenter->shown.size(), size_t(1));
+        QVERIFY(!form.btnCancel->isVisible());
+        QVERIFY(!BusyCursor());
+    }
+
+    void cancelStopsTheRunAfterTheCurrentUnit() {
+        TMainForm& form = *FForm;
+        QString statusSeenAfterClick;
+        const int done = RunUnits(form, 100, [&](int i) {
+            if (i == 2) {
+                // The click arrives while the tool pumps messages.
+                QTimer::singleShot(0, form.btnCancel, [&] {
+                    QTest::mouseClick(form.btnCancel, Qt::LeftButton);
+                    statusSeenAfterClick = form.TaskHost().StatusText();
+                });
+            }
+        });
+        QCOMPARE(done, 3);
+        QCOMPARE(statusSeenAfterClick, QString("Canceling..."));
+        QCOMPARE(form.TaskHost().StatusText(), QString("  CANCELED!"));
+        QVERIFY(!form.btnCancel->isVisible());
+        QVERIFY(!BusyCursor());
+        // The flag stays until the next task clears it; that task runs to its end.
+        QVERIFY(form.CancelRequested());
+        QCOMPARE(RunUnits(form, 5), 5);
+        QCOMPARE(form.TaskHost().StatusText(), QString("Done"));
+    }
+
+    void aTaskStartedWhileOneRunsIsRefused() {
+        TMainForm& form = *FForm;
+        bool innerRan = false;
+        bool refused = false;
+        QVERIFY(form.RunTaskHandler([&] {
+            form.BeginTask();
+            form.TaskHost().SetStatus("3 of 10");
+            // A click on a start button, processed inside the run's pumping.
+            QTimer::singleShot(0, &form, [&] {
+                refused = !form.RunTaskHandler([&] { innerRan = true; });
+                QTest::mouseClick(form.btnGenerate, Qt::LeftButton);
+            });
+            form.PumpMessages();
+            QVERIFY(form.btnCancel->isVisible());
+            QVERIFY(form.TaskHost().Busy());
+            QCOMPARE(form.TaskHost().StatusText(), QString("3 of 10"));
+            form.EndTask();
+        }));
+        QVERIFY(refused);
+        QVERIFY(!innerRan);
+        QVERIFY(!form.TaskHost().Busy());
+        // Once idle, a start is accepted again.
+        QVERIFY(form.RunTaskHandler([&] { innerRan = true; }));
+        QVERIFY(innerRan);
+    }
+
+    void closingDuringARunCancelsItThenClosesAndSaves() {
+        TMainForm& form = *FForm;
+        form.pagCrtl->setCurrentIndex(5);
+        int done = 0;
+        QVERIFY(form.RunTaskHandler([&] {
+            done = RunUnits(form, 1000, [&](int i) {
+                if (i == 1)
+                    QTimer::singleShot(0, &form, [&] { form.close(); });
+            });
+            // The run ends through its own cancel path while the window stays.
+            QVERIFY(form.isVisible());
+        }));
+        QCOMPARE(done, 2);
+        QCOMPARE(form.TaskHost().StatusText(), QString("  CANCELED!"));
+        QTRY_VERIFY(!form.isVisible());
+        QVERIFY(QFile::exists(SettingsFile()));
+        QCOMPARE(SettingsStore::ReadSettingInteger(SettingsStore::kSection, "ActivePageIndex", -1),
+                 5);
+    }
+
+    void anErrorInATaskIsShownAndTheWindowGoesOn() {
+        TMainForm& form = *FForm;
+        QVERIFY(form.RunTaskHandler([&] {
+            form.BeginTask();
+            throw StreamReadError("Stream read error", 5);
+        }));
+        QCOMPARE(FPresenter->shown.size(), size_t(1));
+        QCOMPARE(FPresenter->shown[0].kind, QuillTPU::MessageKind::Error);
+        QCOMPARE(FPresenter->shown[0].text, std::string("Stream read error"));
+        // Every way out passes through EndTask, an error too.
+        QVERIFY(!form.btnCancel->isVisible());
+        QVERIFY(!BusyCursor());
+        QTest::mouseClick(form.btnFloppy, Qt::LeftButton);
+        QCOMPARE(form.ComputeFileSize(), qint64(1467392));
+    }
+
+    void anErrorInAConnectedHandlerIsShownAndTheWindowGoesOn() {
+        TMainForm& form = *FForm;
+        QTest::mouseClick(form.radFillWithThis, Qt::LeftButton);
+        FPresenter->throwNext = true;
+        form.mmoFillText->SetText(QString(2000, 'q'));
+        // The failing box ended the handler; its error was shown instead.
+        QCOMPARE(FPresenter->shown.size(), size_t(1));
+        QCOMPARE(FPresenter->shown[0].text, std::string("The box broke"));
+        QCOMPARE(FPresenter->shown[0].kind, QuillTPU::MessageKind::Error);
+        QTest::mouseClick(form.btn10MB, Qt::LeftButton);
+        QCOMPARE(form.ComputeFileSize(), qint64(10485760));
+    }
+
+    void theApplicationCatchesWhatEscapesAnEvent() {
+        Raiser raiser;
+        QEvent event(QEvent::User);
+        QVERIFY(!QApplication::sendEvent(&raiser, &event));
+        QCOMPARE(FPresenter->shown.size(), size_t(1));
+        QCOMPARE(FPresenter->shown[0].text, std::string("Raised in an event"));
+        QTest::mouseClick(FForm->btnSupport, Qt::LeftButton); // still responds
+    }
+
+    void supportWorksWhileATaskRuns() {
+        RecordingShell shell;
+        TMainForm& form = *FForm;
+        RunUnits(form, 3, [&](int i) {
+            if (i == 0)
+                QTimer::singleShot(0, &form,
+                                   [&] { QTest::mouseClick(form.btnSupport, Qt::LeftButton); });
+        });
+        QCOMPARE(shell.opened.size(), size_t(1));
+    }
+
+private:
+    std::unique_ptr<ThrowingPresenter> FPresenter;
+    std::unique_ptr<TMainForm> FForm;
+};
+
+FV_APP_TEST_MAIN(TaskControlTest)
+#include "TaskControlTest.moc"
