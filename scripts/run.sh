@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts the program.
+# Installs what is missing, builds, and starts the program. Without a display
+# (no DISPLAY or WAYLAND_DISPLAY) it runs the program under a virtual X server
+# instead and saves a picture of its window (shots/ferrovane-window.png, or
+# the file named by FERROVANE_SHOT).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -10,4 +13,30 @@ if [ ! -x "$app" ]; then
   echo "Built the core libraries and their tests; the window is not there yet."
   exit 0
 fi
-exec "$app"
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+  exec "$app"
+fi
+
+shot=${FERROVANE_SHOT:-shots/ferrovane-window.png}
+mkdir -p "$(dirname "$shot")"
+shot="$(cd "$(dirname "$shot")" && pwd)/$(basename "$shot")"
+grabber="$build_dir/src/app/ferrovane-screenshot"
+echo "No display found: starting Ferrovane under Xvfb to take a picture of its window."
+unset QT_QPA_PLATFORM
+# The program runs until its picture is taken and is then ended; it saves no
+# settings on that way out, so the user's settings stay as they were.
+xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+  "$1" & pid=$!
+  sleep "${FERROVANE_SHOT_DELAY:-4}"
+  status=0
+  if kill -0 "$pid" 2>/dev/null; then
+    "$2" --screen "$3" || status=$?
+    kill "$pid" 2>/dev/null || true
+  else
+    echo "Ferrovane ended before its window could be captured." >&2
+    status=1
+  fi
+  wait "$pid" 2>/dev/null || true
+  exit "$status"
+' run-under-xvfb "$app" "$grabber" "$shot"
+echo "Saved a picture of the window: $shot"

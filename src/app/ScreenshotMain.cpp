@@ -1,19 +1,22 @@
 // Saves pictures of the window without a person at the screen:
 //   ferrovane-screenshot <folder>        one PNG per tab, at the minimum size
 //                                        and at a larger size
-//   ferrovane-screenshot --screen <file> the whole screen (to capture a
-//                                        running ferrovane under Xvfb)
+//   ferrovane-screenshot --screen <file> what the screen shows, cut to the
+//                                        windows on it (to capture a running
+//                                        ferrovane under Xvfb)
 #include "app/ErrorReporting.h"
 #include "app/FormMain.h"
 #include "app/QtPresenter.h"
 
 #include <QDir>
+#include <QImage>
 #include <QPixmap>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTabWidget>
 #include <QThread>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -36,6 +39,26 @@ bool Save(QWidget& window, const QString& folder, const QString& name) {
     return true;
 }
 
+// The part of the screen that differs from its background (the colour of the
+// top-left corner): the windows shown on an otherwise empty screen.
+QImage CropToWindows(const QImage& screen) {
+    const QRgb background = screen.pixel(0, 0);
+    int left = screen.width(), top = screen.height(), right = -1, bottom = -1;
+    for (int y = 0; y < screen.height(); ++y) {
+        for (int x = 0; x < screen.width(); ++x) {
+            if (screen.pixel(x, y) == background)
+                continue;
+            left = std::min(left, x);
+            right = std::max(right, x);
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+        }
+    }
+    if (right < 0)
+        return screen;
+    return screen.copy(QRect(QPoint(left, top), QPoint(right, bottom)));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -43,7 +66,7 @@ int main(int argc, char** argv) {
     const QStringList args = QCoreApplication::arguments().mid(1);
     if (args.size() == 2 && args.at(0) == "--screen") {
         QScreen* screen = QGuiApplication::primaryScreen();
-        if (!screen || !screen->grabWindow(0).save(args.at(1))) {
+        if (!screen || !CropToWindows(screen->grabWindow(0).toImage()).save(args.at(1))) {
             std::fprintf(stderr, "Cannot capture the screen into %s\n", qPrintable(args.at(1)));
             return 1;
         }
