@@ -108,6 +108,12 @@ int main(int argc, char** argv) {
             ok = Save(form, folder, prefix + "0-tabMain-pattern-fill") && ok;
             form.radRandomName->setChecked(true);
             form.radRandomContent->setChecked(true);
+            // A task running: Cancel and the status line.
+            form.BeginTask();
+            form.TaskHost().SetStatus("37 of 700");
+            ok = Save(form, folder, prefix + "0-tabMain-busy") && ok;
+            form.EndTask();
+            form.TaskHost().SetStatus("");
         }
         form.pagCrtl->setCurrentIndex(0);
     }
