@@ -34,6 +34,51 @@ private:
     TFreeDiskSpace* FPanel;
 };
 
+namespace {
+
+// Keeps a child at fixed distances from all four edges of its parent.
+class TAnchorAllSides : public QObject {
+public:
+    TAnchorAllSides(QWidget* child, QWidget* parent) : QObject(child), FChild(child) {
+        parent->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Resize) {
+            const QSize size = static_cast<QResizeEvent*>(event)->size();
+            const QRect g = FChild->geometry();
+            if (!FKnown) {
+                // The distances of the design, taken at the first layout.
+                FRight = std::max(0, size.width() - (g.x() + g.width()));
+                FBottom = std::max(0, size.height() - (g.y() + g.height()));
+                FKnown = true;
+            }
+            FChild->setGeometry(g.x(), g.y(), std::max(0, size.width() - g.x() - FRight),
+                                std::max(0, size.height() - g.y() - FBottom));
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QWidget* FChild;
+    bool FKnown = false;
+    int FRight = 0;
+    int FBottom = 0;
+};
+
+} // namespace
+
+TFreeDiskSpace* TFreeDiskSpace::PlaceOn(QWidget* page) {
+    auto* panel = new TFreeDiskSpace(page);
+    panel->setObjectName(QStringLiteral("FreeDiskSpace"));
+    panel->setGeometry(32, 71, 369, 394);
+    panel->setToolTip(QStringLiteral("Disk space info"));
+    panel->setAccessibleName(QStringLiteral("Free disk space"));
+    new TAnchorAllSides(panel, page);
+    return panel;
+}
+
 TFreeDiskSpace::TFreeDiskSpace(QWidget* parent) : QScrollArea(parent) {
     resize(300, 100);
     // The bars keep the distance to the right edge that they have in a

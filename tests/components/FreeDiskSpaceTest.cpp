@@ -151,6 +151,24 @@ private slots:
         QTRY_COMPARE(panel.Rows()[0].bar->width(), before - 50);
     }
 
+    void placedOnAPageItFollowsAllFourEdges() {
+        TempDir dir;
+        ScopedDriveTable table({Stated('C', dir.Path(), GB, 2 * GB)});
+        QWidget page;
+        page.resize(437, 560);
+        TFreeDiskSpace* panel = TFreeDiskSpace::PlaceOn(&page);
+        QCOMPARE(panel->parentWidget(), &page);
+        QCOMPARE(panel->objectName(), QStringLiteral("FreeDiskSpace"));
+        QCOMPARE(panel->toolTip(), QStringLiteral("Disk space info"));
+        page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        QCOMPARE(panel->geometry(), QRect(32, 71, 369, 394));
+        page.resize(537, 660);
+        QTRY_COMPARE(panel->geometry(), QRect(32, 71, 469, 494));
+        page.resize(337, 460);
+        QTRY_COMPARE(panel->geometry(), QRect(32, 71, 269, 294));
+    }
+
     void systemTableRowsMatchTheVolumes() {
         // No test table: this machine's volumes, as the real window sees
         // them. Other tests may mount volumes meanwhile: compare only when
