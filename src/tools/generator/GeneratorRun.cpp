@@ -15,7 +15,7 @@ namespace {
 
 // Blocks are produced and handed to the system in pieces of this size, so
 // the bytes are still in the core's cache when the system copies them.
-constexpr std::size_t kChunkBytes = 256 * 1024;
+constexpr std::size_t kChunkBytes = 128 * 1024;
 constexpr std::int64_t kMegabyte = 1048576;
 constexpr std::size_t kUniqueTailBytes = 1024;
 // Random names are redrawn while the name exists; past this many draws the
