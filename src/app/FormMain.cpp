@@ -3,6 +3,7 @@
 #include "app/FormMain.h"
 
 #include "app/Logo.h"
+#include "components/FreeDiskSpace.h"
 #include "toolkit/SystemHelpers.h"
 #include "toolkit/TImage.h"
 #include "util/QuillTPU.h"
@@ -104,6 +105,7 @@ void TMainForm::BuildWindow() {
     tabDiskSpeed = NewPage(pagCrtl, "tabDiskSpeed", "Drive speed");
     tabWipe = NewPage(pagCrtl, "tabWipe", "Data wipe");
     tabSpace = NewPage(pagCrtl, "tabSpace", "Disk space");
+    TFreeDiskSpace::PlaceOn(tabSpace); // lists the drives ready now, once
     tabMerge = NewPage(pagCrtl, "tabMerge", "Merge files");
     tabSettings = NewPage(pagCrtl, "tabSettings", "Settings");
     layout->addWidget(pagCrtl, 1);

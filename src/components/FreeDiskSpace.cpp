@@ -49,9 +49,13 @@ protected:
             const QSize size = static_cast<QResizeEvent*>(event)->size();
             const QRect g = FChild->geometry();
             if (!FKnown) {
-                // The distances of the design, taken at the first layout.
-                FRight = std::max(0, size.width() - (g.x() + g.width()));
-                FBottom = std::max(0, size.height() - (g.y() + g.height()));
+                // The distances of the design, taken when the page is first
+                // laid out at a size that holds the panel's design bounds
+                // (before that the page has a provisional size).
+                if (size.width() < g.x() + g.width() || size.height() < g.y() + g.height())
+                    return QObject::eventFilter(watched, event);
+                FRight = size.width() - (g.x() + g.width());
+                FBottom = size.height() - (g.y() + g.height());
                 FKnown = true;
             }
             FChild->setGeometry(g.x(), g.y(), std::max(0, size.width() - g.x() - FRight),

@@ -20,7 +20,7 @@ public:
     // The window's instance, "FreeDiskSpace": left 32, top 71, 369 x 394 on
     // the tab page, hint "Disk space info", anchored to all four sides of
     // the page (it keeps the distances to the right and bottom edges that it
-    // has when the page is first laid out).
+    // has when the page is first laid out large enough to hold it).
     static TFreeDiskSpace* PlaceOn(QWidget* page);
 
     struct Row {

@@ -155,13 +155,16 @@ private slots:
         TempDir dir;
         ScopedDriveTable table({Stated('C', dir.Path(), GB, 2 * GB)});
         QWidget page;
-        page.resize(437, 560);
+        page.resize(200, 100); // provisional, before the window's layout
         TFreeDiskSpace* panel = TFreeDiskSpace::PlaceOn(&page);
         QCOMPARE(panel->parentWidget(), &page);
         QCOMPARE(panel->objectName(), QStringLiteral("FreeDiskSpace"));
         QCOMPARE(panel->toolTip(), QStringLiteral("Disk space info"));
         page.show();
         QVERIFY(QTest::qWaitForWindowExposed(&page));
+        QCOMPARE(panel->geometry(), QRect(32, 71, 369, 394));
+        page.resize(437, 560);
+        QTRY_COMPARE(page.size(), QSize(437, 560));
         QCOMPARE(panel->geometry(), QRect(32, 71, 369, 394));
         page.resize(537, 660);
         QTRY_COMPARE(panel->geometry(), QRect(32, 71, 469, 494));
