@@ -2,6 +2,7 @@
 // handlers' net, and the end of the program.
 #include "app/FormMain.h"
 
+#include "app/FormBuilders.h"
 #include "app/Logo.h"
 #include "components/FreeDiskSpace.h"
 #include "toolkit/SystemHelpers.h"
@@ -23,6 +24,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+using FormBuilders::NewButton;
+
 namespace {
 
 QWidget* NewPage(QTabWidget* pages, const char* objectName, const char* caption) {
@@ -31,13 +34,6 @@ QWidget* NewPage(QTabWidget* pages, const char* objectName, const char* caption)
     page->setAccessibleName(caption);
     pages->addTab(page, caption);
     return page;
-}
-
-QPushButton* NewButton(QWidget* parent, const char* objectName, const char* caption) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(objectName);
-    button->setAccessibleName(caption);
-    return button;
 }
 
 // Narrower tab padding, so that all six captions fit the minimum width.

@@ -2,6 +2,7 @@
 // keep dependent controls in step.
 #include "app/FormMain.h"
 
+#include "app/FormBuilders.h"
 #include "app/Logo.h"
 #include "toolkit/RadioFocus.h"
 #include "toolkit/TImage.h"
@@ -21,51 +22,9 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+using namespace FormBuilders;
+
 namespace {
-
-// Hints are written with the design's "\r\n" and "\r" line breaks.
-QString Hint(const char* text) {
-    QString hint = QString::fromUtf8(text);
-    hint.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    hint.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return hint;
-}
-
-QLabel* NewLabel(QWidget* parent, const char* name, const char* caption, bool bold = false) {
-    auto* label = new QLabel(QString::fromUtf8(caption), parent);
-    label->setObjectName(name);
-    if (bold) {
-        QFont f = label->font();
-        f.setBold(true);
-        label->setFont(f);
-    }
-    return label;
-}
-
-QRadioButton* NewRadio(QWidget* parent, const char* name, const char* caption) {
-    auto* radio = new QRadioButton(QString::fromUtf8(caption), parent);
-    radio->setObjectName(name);
-    radio->setAccessibleName(radio->text());
-    return radio;
-}
-
-QFrame* NewPanel(QWidget* parent, const char* name, int height) {
-    auto* panel = new QFrame(parent);
-    panel->setObjectName(name);
-    panel->setMinimumHeight(height);
-    return panel;
-}
-
-// Gives a box the label that names it: the label's text becomes its
-// accessible name and the label's mnemonic focuses it.
-void Name(QLabel* label, QWidget* box) {
-    label->setBuddy(box);
-    QString name = label->text();
-    name.remove(QLatin1Char('&'));
-    if (name.endsWith(QLatin1Char(':')))
-        name.chop(1);
-    box->setAccessibleName(name.trimmed());
-}
 
 QString DefaultFillText() {
     const QString line = QStringLiteral("dummy text ").repeated(7);

@@ -2,6 +2,7 @@
 // wipe, and the maker's logo.
 #include "app/FormMain.h"
 
+#include "app/FormBuilders.h"
 #include "app/Logo.h"
 #include "toolkit/TImage.h"
 #include "toolkit/TSpinEdit.h"
@@ -12,21 +13,9 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+using namespace FormBuilders;
+
 namespace {
-
-QString Hint(const char* text) {
-    QString hint = QString::fromUtf8(text);
-    hint.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    hint.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return hint;
-}
-
-QGroupBox* NewGroup(QWidget* parent, const char* name, const char* caption) {
-    auto* group = new QGroupBox(caption, parent);
-    group->setObjectName(name);
-    group->setAccessibleName(caption);
-    return group;
-}
 
 // A label above its spin box; the label names the box.
 TSpinEdit* AddSpin(QGroupBox* group, QLabel*& label, const char* labelName, const char* caption,
@@ -41,10 +30,7 @@ TSpinEdit* AddSpin(QGroupBox* group, QLabel*& label, const char* labelName, cons
     spin->setSingleStep(step);
     spin->setValue(value);
     spin->setToolTip(Hint(hint));
-    label->setBuddy(spin);
-    QString name = label->text();
-    name.chop(1); // the colon
-    spin->setAccessibleName(name);
+    Name(label, spin);
     layout->addWidget(label);
     layout->addWidget(spin);
     return spin;

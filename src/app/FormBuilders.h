@@ -1,0 +1,28 @@
+#pragma once
+// Small builders for the window's controls, shared by every tab: each gives
+// the control its object name and the accessible name a screen reader reads.
+#include <QString>
+
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QWidget;
+
+namespace FormBuilders {
+
+// Hints are written with the design's "\r\n" and "\r" line breaks.
+QString Hint(const char* text);
+
+QLabel* NewLabel(QWidget* parent, const char* name, const char* caption, bool bold = false);
+QPushButton* NewButton(QWidget* parent, const char* name, const char* caption);
+QRadioButton* NewRadio(QWidget* parent, const char* name, const char* caption);
+QGroupBox* NewGroup(QWidget* parent, const char* name, const char* caption);
+QFrame* NewPanel(QWidget* parent, const char* name, int height);
+
+// Gives a box the label that names it: the label's text (without its colon)
+// becomes the box's accessible name and the label's mnemonic focuses it.
+void Name(QLabel* label, QWidget* box);
+
+} // namespace FormBuilders
