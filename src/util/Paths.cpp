@@ -96,8 +96,10 @@ std::string WriteFailureText(const std::string& fileName) {
 bool ForceFolders(const std::string& path) {
     if (path.empty())
         return false;
+    // Every trailing delimiter goes: with one left, the folder part would
+    // equal the path and the folder would count as made without being made.
     std::string p = path;
-    if (p.back() == kDelimiter)
+    while (!p.empty() && p.back() == kDelimiter)
         p.pop_back();
     // The root ("/" without its delimiter) always exists.
     if (p.empty() || FolderExists(p) || ExtractFilePath(p) == p)

@@ -103,6 +103,16 @@ TEST(EnsureFolder, CreatesThreeLevelsThenFindsThem) {
     EXPECT_TRUE(presenter.shown.empty());
 }
 
+TEST(EnsureFolder, RepeatedTrailingDelimitersStillCreateTheFolder) {
+    // "created" must mean the folder is there afterwards.
+    TempDir dir;
+    EXPECT_EQ(EnsureFolderSilent(dir / "n//"), 1);
+    EXPECT_TRUE(fs::is_directory(dir / "n"));
+    EXPECT_TRUE(ForceFolders(dir / "p/q///"));
+    EXPECT_TRUE(fs::is_directory(dir / "p/q"));
+    EXPECT_TRUE(ForceFolders("///"));
+}
+
 TEST(EnsureFolder, EmptyPathFailsWithTheUsualMessage) {
     RecordingPresenter presenter;
     EXPECT_EQ(EnsureFolderSilent(""), -1);
