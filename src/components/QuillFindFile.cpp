@@ -71,6 +71,15 @@ std::string WithoutTrailingDelimiter(const std::string& path) {
     return path;
 }
 
+// The root as a name of its own: with a "/" left at its end the system
+// would look through a link instead of at it.
+std::string RootName(const std::string& path) {
+    const auto last = path.find_last_not_of('/');
+    if (last == std::string::npos)
+        return path.empty() ? path : "/";
+    return path.substr(0, last + 1);
+}
+
 // Marks a folder as being on the way down for as long as it is searched;
 // false when it already was (the tree shows it again below itself).
 class AncestorMark {
@@ -275,7 +284,7 @@ bool TFindFile::DeleteTree() {
     SetShowFolders(false);
     fFileMask = "*.*";
 
-    const std::string root = WithoutTrailingDelimiter(fPath);
+    const std::string root = RootName(fPath);
     if (!fPath.empty()) {
         const auto info = Platform::GetInfo(root);
         // A root that is a link goes as a link; what it points to stays.

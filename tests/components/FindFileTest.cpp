@@ -337,6 +337,14 @@ TEST(DeleteTree, RootThatIsALinkGoesAsALink) {
     EXPECT_TRUE(QuillTPU::DeleteFolderTree(dir / "work/"));
     EXPECT_FALSE(Exists(dir / "work"));
     EXPECT_EQ(ReadAll(dir / "real/data.txt"), "data");
+
+    // More delimiters at the end name the same link, not a way into it.
+    fs::create_directory_symlink(dir / "real", dir / "again");
+    TFindFile f;
+    f.SetPath(dir / "again//");
+    EXPECT_TRUE(f.DeleteTree());
+    EXPECT_FALSE(Exists(dir / "again"));
+    EXPECT_EQ(ReadAll(dir / "real/data.txt"), "data");
 }
 
 TEST(DeleteTree, AnOpenFileIsDeletedAllTheSame) {
