@@ -160,6 +160,16 @@ bool HoldsRealFileSystem(const MountEntry& m) {
     return m.fsType == "overlay" && m.mountPoint == "/";
 }
 
+// A bound single file (containers bind /etc/hosts from the host's disk)
+// is no volume. Only bound parts of local file systems can be files, so no
+// mount of a server that may not answer is asked.
+bool BoundFile(const MountEntry& m) {
+    if (m.fsRoot == "/" || kNetworkTypes.count(m.fsType))
+        return false;
+    struct stat st {};
+    return ::stat(m.mountPoint.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
 Drive DriveFrom(const MountEntry& m, char letter,
                 const std::function<bool(const std::string&)>& isRemovable) {
     Drive d;
@@ -256,7 +266,7 @@ std::vector<Drive> BuildDriveTable(const std::vector<MountEntry>& mounts,
 
     std::vector<const MountEntry*> candidates;
     for (const auto& [point, m] : byMountPoint)
-        if (HoldsRealFileSystem(*m))
+        if (HoldsRealFileSystem(*m) && !BoundFile(*m))
             candidates.push_back(m);
 
     // One drive per volume: a bind mount shows a volume (or a folder of it)

@@ -94,6 +94,24 @@ TEST(DriveTable, KindsFollowDeviceAndFileSystem) {
     }
 }
 
+TEST(DriveTable, AFileBoundOverAFileIsNoDrive) {
+    // Containers bind single files of the host's disk (/etc/hosts); a file
+    // holds no volume to letter, while a bound folder of that disk does.
+    TempDir dir;
+    const std::string file = dir.Write("hosts", "127.0.0.1 localhost\n");
+    fs::create_directory(dir / "z-data");
+    const std::string text = "27 1 0:40 / / rw - overlay overlay rw\n"
+                             "40 27 254:1 /containers/x/hosts " +
+                             file + " rw - ext4 /dev/vdb rw\n" + "41 27 254:1 /srv/data " +
+                             dir / "z-data" + " rw - ext4 /dev/vdb rw\n";
+    const auto drives =
+        BuildDriveTable(ParseMountInfo(text), [](const std::string&) { return false; });
+    std::vector<std::string> points;
+    for (const auto& d : drives)
+        points.push_back(d.mountPoint);
+    EXPECT_EQ(points, (std::vector<std::string>{"/", dir / "z-data"}));
+}
+
 TEST(DriveTable, NoMoreThanTheLettersCToZ) {
     std::string text;
     for (int i = 0; i < 30; ++i)
