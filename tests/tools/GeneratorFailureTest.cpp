@@ -86,6 +86,29 @@ TEST_F(GeneratorTest, FillTextEmptiedDuringTheRunStopsIt) {
     ExpectStoppedCleanly(host, beeps);
 }
 
+TEST_F(GeneratorTest, OutputFolderEmptiedDuringTheRunStopsIt) {
+    // An empty folder text would put the next files into whatever folder the
+    // program happens to run in.
+    TempDir cwd;
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(cwd.Path());
+    inputs.count = 3;
+    host.onPump = [&] {
+        if (SizeOf("AutoGen1.Bin") == 1)
+            inputs.output.clear();
+    };
+    const RunOutcome outcome = Run();
+    const bool wroteIntoCwd = !std::filesystem::is_empty(cwd.Path());
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(outcome, RunOutcome::Failed);
+    EXPECT_FALSE(wroteIntoCwd);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"AutoGen1.Bin"}));
+    ASSERT_EQ(presenter.shown.size(), 1u);
+    EXPECT_EQ(presenter.shown[0].text.rfind("Cannot create folder: ", 0), 0u);
+    EXPECT_EQ(host.Status(), Generator::kFailedStatus);
+    ExpectStoppedCleanly(host, beeps);
+}
+
 // A volume that fills up in the middle of the third file.
 TEST_F(GeneratorTest, FullVolumeStopsTheRunWithTheMessage) {
     if (!RunningAsRoot())

@@ -85,7 +85,14 @@ RunOutcome GeneratorRun::Execute() {
 }
 
 RunOutcome GeneratorRun::WriteFile(std::int64_t counter, std::int64_t size) {
-    const std::string folder = QuillTPU::AddTrailingDelimiter(FInputs.OutputFolder());
+    const std::string typed = FInputs.OutputFolder();
+    if (typed.empty()) { // cleared while the run was going: no folder named
+        QuillTPU::EnsureFolder(typed); // shows why
+        FHost.SetStatus(kFailedStatus);
+        EndTask();
+        return RunOutcome::Failed;
+    }
+    const std::string folder = QuillTPU::AddTrailingDelimiter(typed);
     const bool randomName = FInputs.RandomName();
     auto makeName = [&] {
         if (randomName)
