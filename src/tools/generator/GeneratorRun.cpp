@@ -86,7 +86,7 @@ RunOutcome GeneratorRun::Execute() {
 
 RunOutcome GeneratorRun::WriteFile(std::int64_t counter, std::int64_t size) {
     const std::string typed = FInputs.OutputFolder();
-    if (typed.empty()) { // cleared while the run was going: no folder named
+    if (typed.empty()) {               // cleared while the run was going: no folder named
         QuillTPU::EnsureFolder(typed); // shows why
         FHost.SetStatus(kFailedStatus);
         EndTask();
