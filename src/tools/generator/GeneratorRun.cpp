@@ -86,8 +86,10 @@ RunOutcome GeneratorRun::Execute() {
 
 RunOutcome GeneratorRun::WriteFile(std::int64_t counter, std::int64_t size) {
     const std::string typed = FInputs.OutputFolder();
-    if (typed.empty()) {               // cleared while the run was going: no folder named
-        QuillTPU::EnsureFolder(typed); // shows why
+    // Cleared while the run was going: the name would land in whatever
+    // folder the program runs in. EnsureFolder says why it stops.
+    if (typed.empty()) {
+        QuillTPU::EnsureFolder(typed);
         FHost.SetStatus(kFailedStatus);
         EndTask();
         return RunOutcome::Failed;
