@@ -8,20 +8,13 @@ namespace Platform {
 namespace {
 
 NumberSeparators ReadFromLocale() {
-    NumberSeparators result{",", "."};
     // A private locale object: switching the process locale would change
     // how every printf in the program writes numbers.
     locale_t loc = newlocale(LC_NUMERIC_MASK, "", static_cast<locale_t>(0));
     if (loc == static_cast<locale_t>(0))
-        return result;
-    const char* thousands = nl_langinfo_l(THOUSEP, loc);
-    const char* decimal = nl_langinfo_l(RADIXCHAR, loc);
-    if (decimal && *decimal)
-        result.decimal = decimal;
-    // The C locale has no grouping character; keep "," then, as the
-    // program always grouped its byte counts.
-    if (thousands && *thousands)
-        result.thousands = thousands;
+        return SeparatorsFrom(nullptr, nullptr);
+    const NumberSeparators result =
+        SeparatorsFrom(nl_langinfo_l(THOUSEP, loc), nl_langinfo_l(RADIXCHAR, loc));
     freelocale(loc);
     return result;
 }
@@ -32,6 +25,20 @@ NumberSeparators& Current() {
 }
 
 } // namespace
+
+NumberSeparators SeparatorsFrom(const char* thousands, const char* decimal) {
+    NumberSeparators result{",", "."};
+    if (decimal && *decimal)
+        result.decimal = decimal;
+    // A locale without a grouping character (C, pt_PT, bg_BG ...): keep
+    // grouping as the program always did, with the mark that is not the
+    // decimal one.
+    if (thousands && *thousands)
+        result.thousands = thousands;
+    else if (result.decimal == ",")
+        result.thousands = ".";
+    return result;
+}
 
 const NumberSeparators& LocaleSeparators() {
     return Current();

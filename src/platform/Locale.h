@@ -11,6 +11,8 @@ struct NumberSeparators {
 };
 
 const NumberSeparators& LocaleSeparators();
+// The separators for what a locale reports (either may be empty or null).
+NumberSeparators SeparatorsFrom(const char* thousands, const char* decimal);
 // Replaces the separators, for tests and for a front end that knows better.
 void SetLocaleSeparators(const NumberSeparators& separators);
 

@@ -135,6 +135,16 @@ TEST(Clock, MonotonicAndInStep) {
     EXPECT_LT(elapsedMs, 5000u);
 }
 
+TEST(Locale, MissingThousandsSeparatorNeverEqualsTheDecimalOne) {
+    // Locales such as pt_PT or bg_BG give "," as decimal separator and no
+    // thousands separator: grouping with "," too would make 1,024,0.
+    EXPECT_EQ(SeparatorsFrom("", ",").thousands, ".");
+    EXPECT_EQ(SeparatorsFrom("", ",").decimal, ",");
+    EXPECT_EQ(SeparatorsFrom("", ".").thousands, ",");
+    EXPECT_EQ(SeparatorsFrom(nullptr, nullptr).decimal, ".");
+    EXPECT_EQ(SeparatorsFrom("\u202f", ",").thousands, "\u202f");
+}
+
 TEST(Locale, SeparatorsCanBeReplaced) {
     const NumberSeparators saved = LocaleSeparators();
     EXPECT_FALSE(saved.decimal.empty());
