@@ -1,11 +1,13 @@
 #include "toolkit/TMemo.h"
 
+#include <QTextDocument>
+
 TMemo::TMemo(QWidget* parent) : QPlainTextEdit(parent) {
     // Tab moves on to the next control, as in the other edit boxes.
     setTabChangesFocus(true);
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
         // QPlainTextEdit also signals format-only changes; pass on real ones.
-        QString now = toPlainText();
+        QString now = Text();
         if (now == FLastText)
             return;
         FLastText = std::move(now);
@@ -13,8 +15,16 @@ TMemo::TMemo(QWidget* parent) : QPlainTextEdit(parent) {
     });
 }
 
+QString TMemo::Text() const {
+    // toPlainText() would also turn a no-break space into a plain one.
+    QString text = document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    return text;
+}
+
 void TMemo::SetText(const QString& text) {
-    if (text == toPlainText())
+    if (text == Text())
         return;
     setPlainText(text);
 }

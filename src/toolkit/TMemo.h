@@ -8,7 +8,8 @@ class TMemo : public QPlainTextEdit {
 public:
     explicit TMemo(QWidget* parent = nullptr);
 
-    QString Text() const { return toPlainText(); }
+    // The text as typed, lines separated by "\n".
+    QString Text() const;
     // Replaces the text; emits Changed only when it differs.
     void SetText(const QString& text);
 

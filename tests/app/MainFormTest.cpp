@@ -352,6 +352,10 @@ private slots:
         QCOMPARE(form->mmoFillText->Text(), QString(1023, 'a'));
         form->mmoFillText->SetText("ab\ncd");
         QCOMPARE(form->FillText(), std::u16string(u"ab\r\ncd"));
+        // Every character goes to the file as typed: a no-break space is no
+        // plain space.
+        form->mmoFillText->SetText(QString::fromUtf16(u"a\u00A0b"));
+        QCOMPARE(form->FillText(), std::u16string(u"a\u00A0b"));
         // Typing past the limit is cut the same way.
         form->mmoFillText->SetText(QString(1024, 'z'));
         FPresenter->shown.clear();
