@@ -205,8 +205,15 @@ void TFindFile::SearchFoldersIn(std::string folder) {
 
 void TFindFile::FilterByMask() {
     std::vector<QuillFindFile::TFileMask> masks;
-    for (const auto& mask : QuillFindFile::SplitMaskList(fFileMask))
-        masks.emplace_back(mask);
+    try {
+        for (const auto& mask : QuillFindFile::SplitMaskList(fFileMask))
+            masks.emplace_back(mask);
+    } catch (...) {
+        // A mask that cannot be read selects nothing: the unfiltered
+        // listing must not stay behind for a later DeleteFiles.
+        Output.clear();
+        throw;
+    }
     std::vector<std::string> kept;
     for (auto& entry : Output) {
         for (const auto& mask : masks)

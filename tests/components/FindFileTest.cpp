@@ -207,6 +207,9 @@ TEST(TFindFile, InvalidMaskReachesTheCaller) {
     } catch (const EInvalidMask& e) {
         EXPECT_STREQ(e.what(), "'ab[c' is an invalid mask at (3)");
     }
+    // A caller that goes on after the error must not find the unfiltered
+    // listing there, ready for DeleteFiles.
+    EXPECT_TRUE(f.Output.empty());
 }
 
 TEST(TFindFile, SearchFoldersInPreOrder) {
