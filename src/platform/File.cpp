@@ -18,6 +18,28 @@ std::string ErrorText(int code) {
     return text ? std::string(text) : std::string("Unknown error ") + std::to_string(code);
 }
 
+namespace {
+
+// Files are opened without blocking, so that a pipe or socket under a file's
+// name cannot hang the window: reading one would wait for a writer that
+// never comes. Such an entry is refused (and closed); for anything else the
+// descriptor goes back to blocking mode unless the caller asked otherwise.
+const char* RefuseUnusable(int fd, int extraFlags) {
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))) {
+        ::close(fd);
+        return "It is a pipe or socket, not a file.";
+    }
+    if (!(extraFlags & O_NONBLOCK)) {
+        const int flags = ::fcntl(fd, F_GETFL);
+        if (flags != -1)
+            ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    }
+    return nullptr;
+}
+
+} // namespace
+
 File::~File() {
     if (FFd >= 0)
         ::close(FFd);
@@ -51,7 +73,7 @@ File File::Open(const std::string& path, OpenMode mode, int extraFlags) {
     }
     int fd;
     do
-        fd = ::open(path.c_str(), flags);
+        fd = ::open(path.c_str(), flags | O_NONBLOCK);
     while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         const int code = errno;
@@ -63,6 +85,8 @@ File File::Open(const std::string& path, OpenMode mode, int extraFlags) {
         ::close(fd);
         throw FileOpenError("Cannot open file \"" + path + "\". " + ErrorText(EISDIR), EISDIR);
     }
+    if (const char* reason = RefuseUnusable(fd, extraFlags))
+        throw FileOpenError("Cannot open file \"" + path + "\". " + reason, ENXIO);
     return File(fd, path);
 }
 
@@ -70,12 +94,14 @@ File File::Create(const std::string& path, bool exclusive, int extraFlags) {
     const int flags = O_CLOEXEC | O_RDWR | O_CREAT | (exclusive ? O_EXCL : O_TRUNC) | extraFlags;
     int fd;
     do
-        fd = ::open(path.c_str(), flags, 0666);
+        fd = ::open(path.c_str(), flags | O_NONBLOCK, 0666);
     while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         const int code = errno;
         throw FileCreateError("Cannot create file \"" + path + "\". " + ErrorText(code), code);
     }
+    if (const char* reason = RefuseUnusable(fd, extraFlags))
+        throw FileCreateError("Cannot create file \"" + path + "\". " + reason, ENXIO);
     return File(fd, path);
 }
 

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
 
 using namespace Platform;
 
@@ -80,4 +82,17 @@ TEST(File, FullVolumeRaisesWriteErrorAndShortWriteReportsIt) {
 TEST(File, ErrorTextIsTheSystemsReason) {
     EXPECT_EQ(ErrorText(ENOENT), "No such file or directory");
     EXPECT_EQ(ErrorText(EACCES), "Permission denied");
+}
+
+TEST(File, PipesAreRefusedInsteadOfHangingTheWindow) {
+    TempDir dir;
+    const std::string fifo = dir / "pipe";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // Without a writer, a blocking open or read would wait for ever.
+    EXPECT_THROW(File::Open(fifo, OpenMode::Read), FileOpenError);
+    EXPECT_THROW(File::Open(fifo, OpenMode::Write), FileOpenError);
+    EXPECT_THROW(File::Create(fifo), FileCreateError);
+    // Ordinary files still block as usual after the open.
+    File f = File::Create(dir / "plain");
+    EXPECT_EQ(::fcntl(f.Descriptor(), F_GETFL) & O_NONBLOCK, 0);
 }

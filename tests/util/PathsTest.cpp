@@ -293,3 +293,13 @@ TEST(ShellDeleteFile, FailureReturnsACodeAndSaysWhy) {
     EXPECT_NE(presenter.shown[1].text.find("trash refused"), std::string::npos);
     EXPECT_TRUE(fs::exists(dir / "f"));
 }
+
+TEST(FileRoutines, APipeUnderAFileNameNeverHangs) {
+    RecordingPresenter presenter;
+    TempDir dir;
+    const std::string fifo = dir / "pipe";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(FileSizeOf(fifo), -1);
+    EXPECT_THROW(AppendFileTo(fifo, dir.Write("dest", "x")), FileOpenError);
+    EXPECT_EQ(ReadAll(dir / "dest"), "x");
+}
