@@ -154,15 +154,19 @@ std::int64_t File::Seek(std::int64_t offset, Whence whence) {
                   : whence == Whence::Current ? SEEK_CUR
                                               : SEEK_END;
     const off_t pos = ::lseek(FFd, static_cast<off_t>(offset), w);
-    if (pos < 0)
-        throw SystemError("Cannot seek in \"" + FPath + "\". " + ErrorText(errno), errno);
+    if (pos < 0) {
+        const int code = errno; // before building the message can touch it
+        throw SystemError("Cannot seek in \"" + FPath + "\". " + ErrorText(code), code);
+    }
     return pos;
 }
 
 std::int64_t File::Size() const {
     struct stat st {};
-    if (::fstat(FFd, &st) != 0)
-        throw SystemError("Cannot read the size of \"" + FPath + "\". " + ErrorText(errno), errno);
+    if (::fstat(FFd, &st) != 0) {
+        const int code = errno;
+        throw SystemError("Cannot read the size of \"" + FPath + "\". " + ErrorText(code), code);
+    }
     return st.st_size;
 }
 
