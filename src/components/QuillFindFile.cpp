@@ -155,10 +155,6 @@ std::vector<std::string> TFindFile::EnterableFolders(const std::string& folder,
 }
 
 void TFindFile::SearchFilesIn(const std::string& folder) {
-    if (fPath.empty()) {
-        QuillTPU::ShowErrorMessage("TFindFile-Path is empty");
-        return;
-    }
     AncestorMark mark(FAncestors, folder);
     if (!mark.Fresh())
         return;
@@ -183,10 +179,6 @@ void TFindFile::SearchFilesIn(const std::string& folder) {
 
 void TFindFile::SearchFoldersIn(std::string folder) {
     folder = AddTrailingDelimiter(folder);
-    if (fPath.empty()) {
-        QuillTPU::ShowErrorMessage("TFindFile-Path is empty");
-        return;
-    }
     AncestorMark mark(FAncestors, folder);
     if (!mark.Fresh())
         return;
@@ -225,10 +217,17 @@ void TFindFile::FilterByMask() {
     Output = std::move(kept);
 }
 
+bool TFindFile::PathGiven() const {
+    if (fPath.empty())
+        QuillTPU::ShowErrorMessage("TFindFile-Path is empty");
+    return !fPath.empty();
+}
+
 void TFindFile::SearchFiles() {
     Output.clear();
     FAncestors.clear();
-    SearchFilesIn(fPath);
+    if (PathGiven())
+        SearchFilesIn(fPath);
     if (fFileMask != "*.*")
         FilterByMask();
 }
@@ -236,7 +235,8 @@ void TFindFile::SearchFiles() {
 void TFindFile::SearchFolders() {
     Output.clear();
     FAncestors.clear();
-    SearchFoldersIn(fPath);
+    if (PathGiven())
+        SearchFoldersIn(fPath);
 }
 
 void TFindFile::SearchAllFiles() {

@@ -85,6 +85,8 @@ private:
     // Mount points the current deletion must not enter.
     std::set<std::string> FFencedMounts;
 
+    // Shows the empty-path error; the searches start only from a given Path.
+    bool PathGiven() const;
     void SearchFilesIn(const std::string& folder);
     void SearchFoldersIn(std::string folder);
     void FilterByMask();
