@@ -84,6 +84,7 @@ public:
     void ClearCancel() override {}
     void SetStatus(const std::string&) override {}
     void RepaintNow() override {}
+    void RepaintStatus() override {}
 };
 
 struct BenchInputs : Generator::IGeneratorInputs {

@@ -49,6 +49,10 @@ void TTaskControl::RepaintNow() {
     FWindow->repaint();
 }
 
+void TTaskControl::RepaintStatus() {
+    FStatusBar->repaint();
+}
+
 void TTaskControl::btnCancelClick() {
     FCancelRequested = true;
     SetStatus(kCanceling);

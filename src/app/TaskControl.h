@@ -23,6 +23,7 @@ public:
     void ClearCancel() override { FCancelRequested = false; }
     void SetStatus(const std::string& text) override;
     void RepaintNow() override;
+    void RepaintStatus() override;
 
     // OnClick of Cancel.
     void btnCancelClick();

@@ -20,6 +20,9 @@ public:
     virtual void SetStatus(const std::string& text) = 0;
     // Repaints the window now, without waiting for the event loop.
     virtual void RepaintNow() = 0;
+    // Paints the status line now. A host may hold the painting to once per
+    // screen refresh, as long as the last text set is always painted.
+    virtual void RepaintStatus() = 0;
 };
 
 } // namespace QuillTPU

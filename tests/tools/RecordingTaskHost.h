@@ -33,6 +33,7 @@ public:
         statuses.push_back(text);
     }
     void RepaintNow() override { ++repaints; }
+    void RepaintStatus() override { ++statusRepaints; }
 
     // The status line as the user sees it now.
     std::string Status() const { return statuses.empty() ? std::string() : statuses.back(); }
@@ -44,4 +45,5 @@ public:
     bool busy = false;
     int pumps = 0;
     int repaints = 0;
+    int statusRepaints = 0;
 };
