@@ -1,0 +1,120 @@
+#include "platform/DriveWork.h"
+
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+using namespace Platform;
+
+namespace {
+
+// Creates a file the way a tool does and marks it.
+void CreateOwn(TToolMarks& marks, const std::string& name, const std::string& content = "x") {
+    const std::string path = marks.Folder() + "/" + name;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0) << path;
+    ASSERT_EQ(::write(fd, content.data(), content.size()), static_cast<ssize_t>(content.size()));
+    ASSERT_TRUE(marks.MarkFile(fd, name));
+    ::close(fd);
+}
+
+class LedgerOnly {
+public:
+    explicit LedgerOnly(bool on) { TToolMarks::UseLedgerOnly(on); }
+    ~LedgerOnly() { TToolMarks::UseLedgerOnly(false); }
+};
+
+} // namespace
+
+// The same promises with the attribute and with the ledger: only what the
+// tool created goes, never a user's file under a tool's name, never through
+// a link, and the folder only when it is the tool's and empty.
+TEST(ToolMarks, RemovesOnlyWhatTheToolCreated) {
+    for (const bool ledger : {false, true}) {
+        SCOPED_TRACE(ledger ? "ledger" : "attribute");
+        LedgerOnly mode(ledger);
+        TempDir dir;
+        const std::string work = dir / "wp_binary";
+        ASSERT_EQ(::mkdir(work.c_str(), 0755), 0);
+        TToolMarks marks(work + "/", "wipe");
+        ASSERT_TRUE(marks.MarkFolder());
+        EXPECT_TRUE(marks.IsOwnFolder());
+        CreateOwn(marks, "1");
+        CreateOwn(marks, "name with blanks");
+        dir.Write("wp_binary/2", "user"); // the user's, under a tool's name
+        const std::string outside = dir.Write("keep.txt", "user data");
+        ::symlink(outside.c_str(), (work + "/3").c_str()); // a link is never the tool's
+        EXPECT_TRUE(marks.IsOwnFile("1"));
+        EXPECT_FALSE(marks.IsOwnFile("2"));
+        EXPECT_FALSE(marks.IsOwnFile("3"));
+        // Another tool's mark is not this tool's.
+        EXPECT_FALSE(TToolMarks(work, "speedtest").IsOwnFile("1"));
+
+        EXPECT_EQ(marks.RemoveOwn(), 2u);
+        EXPECT_FALSE(std::filesystem::exists(work + "/1"));
+        EXPECT_EQ(ReadAll(work + "/2"), "user");
+        EXPECT_TRUE(std::filesystem::is_symlink(work + "/3"));
+        EXPECT_EQ(ReadAll(outside), "user data");
+        // The user's files keep the folder, and it stays known as the tool's.
+        EXPECT_TRUE(marks.IsOwnFolder());
+
+        ::unlink((work + "/2").c_str());
+        ::unlink((work + "/3").c_str());
+        EXPECT_EQ(marks.RemoveOwn(), 0u);
+        EXPECT_FALSE(std::filesystem::exists(work));
+    }
+}
+
+TEST(ToolMarks, UserFolderStaysAndAReplacedFileIsNotTheTools) {
+    for (const bool ledger : {false, true}) {
+        SCOPED_TRACE(ledger ? "ledger" : "attribute");
+        LedgerOnly mode(ledger);
+        TempDir dir;
+        const std::string work = dir / "speedtest";
+        ASSERT_EQ(::mkdir(work.c_str(), 0755), 0);
+        TToolMarks marks(work, "speedtest");
+        EXPECT_FALSE(marks.IsOwnFolder());
+        CreateOwn(marks, "SpeedTest.bin");
+        // The user replaced the tool's file by one of their own.
+        ::unlink((work + "/SpeedTest.bin").c_str());
+        dir.Write("filler", std::string(10, 'f')); // keeps the old inode from coming back
+        dir.Write("speedtest/SpeedTest.bin", "mine");
+        EXPECT_FALSE(marks.IsOwnFile("SpeedTest.bin"));
+        EXPECT_EQ(marks.RemoveOwn(), 0u);
+        EXPECT_EQ(ReadAll(work + "/SpeedTest.bin"), "mine");
+        EXPECT_FALSE(std::filesystem::exists(work + "/" + marks.LedgerName()));
+        EXPECT_TRUE(std::filesystem::is_directory(work));
+    }
+}
+
+TEST(DriveWork, WorkingPlaceAndPinnedVolume) {
+    TempDir dir;
+    ScopedDriveTable table({DriveForFolder('Q', dir.Path())});
+    const auto volume = PinVolume('q');
+    ASSERT_TRUE(volume);
+    EXPECT_EQ(WorkingPlace(*volume), dir.Path() + "/");
+    EXPECT_TRUE(StillMounted(*volume));
+    EXPECT_FALSE(PinVolume('R'));
+
+    if (!RunningAsRoot())
+        GTEST_SKIP() << "mounting over the folder needs root";
+    // A volume mounted over the drive's folder is another volume.
+    ASSERT_EQ(::mount("tmpfs", dir.Path().c_str(), "tmpfs", 0, "size=1M"), 0);
+    EXPECT_FALSE(StillMounted(*volume));
+    ::umount2(dir.Path().c_str(), MNT_DETACH);
+
+    // A read-only volume has no place to work in; the other candidates lie
+    // on other volumes.
+    ASSERT_EQ(::mount("tmpfs", dir.Path().c_str(), "tmpfs", MS_RDONLY, "size=1M"), 0);
+    const auto readOnly = PinVolume('Q');
+    ASSERT_TRUE(readOnly);
+    EXPECT_FALSE(WorkingPlace(*readOnly));
+    ::umount2(dir.Path().c_str(), MNT_DETACH);
+}
