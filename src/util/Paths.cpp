@@ -40,7 +40,9 @@ std::string ExtractFileName(const std::string& path) {
 }
 
 bool FolderExists(const std::string& path) {
-    if (path.empty() || path.back() == ' ')
+    // A trailing blank is an ordinary part of a Linux name ("out " is not
+    // "out"), so it gets no rule of its own.
+    if (path.empty())
         return false;
     int error = 0;
     const auto info = Platform::GetTargetInfo(path, &error);
@@ -93,7 +95,10 @@ std::string WriteFailureText(const std::string& fileName) {
            " * run the program with elevated rights (as administrator)";
 }
 
-bool ForceFolders(const std::string& path) {
+namespace {
+
+// ForceFolders, keeping the reason of the step that failed.
+bool ForceFoldersWithReason(const std::string& path, int* error) {
     if (path.empty())
         return false;
     // Every trailing delimiter goes: with one left, the folder part would
@@ -104,7 +109,33 @@ bool ForceFolders(const std::string& path) {
     // The root ("/" without its delimiter) always exists.
     if (p.empty() || FolderExists(p) || ExtractFilePath(p) == p)
         return true;
-    return ForceFolders(ExtractFilePath(p)) && Platform::CreateFolder(p);
+    if (ExtractFilePath(p).empty()) {
+        *error = ENOENT; // a relative name with nothing to anchor it
+        return false;
+    }
+    if (!ForceFoldersWithReason(ExtractFilePath(p), error))
+        return false;
+    if (Platform::CreateFolder(p, error))
+        return true;
+    // mkdir says "File exists" for a file or a broken link in the way;
+    // what the user needs to hear is why that is no folder.
+    if (*error == EEXIST)
+        *error = Platform::GetTargetInfo(p) ? ENOTDIR : ENOENT;
+    return false;
+}
+
+// Why a folder could not be made, as the third line of the message.
+std::string FolderFailureReason(const std::string& path, int error) {
+    if (path.empty())
+        return "No folder given.";
+    return Platform::ErrorText(error != 0 ? error : EACCES) + ".";
+}
+
+} // namespace
+
+bool ForceFolders(const std::string& path) {
+    int error = 0;
+    return ForceFoldersWithReason(path, &error);
 }
 
 std::int32_t EnsureFolderSilent(const std::string& path) {
@@ -118,12 +149,18 @@ std::int32_t EnsureFolderSilent(const std::string& path) {
 }
 
 std::int32_t EnsureFolder(const std::string& path) {
-    const std::int32_t result = EnsureFolderSilent(path);
-    if (result == -1)
-        ShowErrorMessage("Cannot create folder: " + path + "\r\n" +
-                         "Probably you are trying to write to a folder to which you don't have "
-                         "write permissions.");
-    return result;
+    if (!path.empty() && FolderExists(path))
+        return 0;
+    int error = 0;
+    if (!path.empty() && ForceFoldersWithReason(path, &error))
+        return 1;
+    // The two usual lines, and the system's reason: a file in the way or a
+    // read-only volume is no matter of permissions.
+    ShowErrorMessage("Cannot create folder: " + path + "\r\n" +
+                     "Probably you are trying to write to a folder to which you don't have "
+                     "write permissions.\r\n" +
+                     FolderFailureReason(path, error));
+    return -1;
 }
 
 std::string AppFolder() {

@@ -34,7 +34,10 @@ TEST(FolderExists, FoldersLinksBlanksAndFiles) {
     fs::create_symlink(dir / "gone", dir / "dangling");
     EXPECT_TRUE(FolderExists(dir.Path()));
     EXPECT_TRUE(FolderExists(dir / "sub/"));
-    EXPECT_FALSE(FolderExists(dir.Path() + " ")); // trailing blank
+    // A trailing blank is part of a Linux name: "sub " is not "sub".
+    EXPECT_FALSE(FolderExists(dir / "sub "));
+    fs::create_directory(dir / "out ");
+    EXPECT_TRUE(FolderExists(dir / "out "));
     EXPECT_FALSE(FolderExists(file));
     EXPECT_FALSE(FolderExists(dir / "missing"));
     EXPECT_FALSE(FolderExists(file + "/below")); // a file in the path
@@ -122,7 +125,7 @@ TEST(EnsureFolder, EmptyPathFailsWithTheUsualMessage) {
     EXPECT_EQ(presenter.shown[0].kind, MessageKind::Error);
     EXPECT_EQ(presenter.shown[0].text,
               "Cannot create folder: \r\nProbably you are trying to write to a folder to which you "
-              "don't have write permissions.");
+              "don't have write permissions.\r\nNo folder given.");
 }
 
 TEST(EnsureFolder, FailsBelowAFileAndBelowARelativeGap) {
@@ -132,6 +135,18 @@ TEST(EnsureFolder, FailsBelowAFileAndBelowARelativeGap) {
     EXPECT_EQ(EnsureFolder(file + "/sub"), -1);
     ASSERT_EQ(presenter.shown.size(), 1u);
     EXPECT_EQ(presenter.shown[0].text.rfind("Cannot create folder: " + file + "/sub\r\n", 0), 0u);
+    // The third line says what is really in the way.
+    EXPECT_TRUE(presenter.shown[0].text.ends_with("\r\nNot a directory."))
+        << presenter.shown[0].text;
+    EXPECT_EQ(EnsureFolder(file), -1);
+    EXPECT_TRUE(presenter.shown[1].text.ends_with("permissions.\r\nNot a directory."));
+    fs::create_symlink(dir / "gone", dir / "broken");
+    EXPECT_EQ(EnsureFolder(dir / "broken"), -1);
+    EXPECT_TRUE(presenter.shown[2].text.ends_with("\r\nNo such file or directory."));
+    // A folder whose name ends in a blank is made once and found after.
+    EXPECT_EQ(EnsureFolder(dir / "out "), 1);
+    EXPECT_EQ(EnsureFolder(dir / "out "), 0);
+    EXPECT_EQ(presenter.shown.size(), 3u);
     // A relative name with nothing to anchor it is refused, not created
     // in whatever folder the program runs in.
     EXPECT_FALSE(ForceFolders("fv-never-made-" + std::to_string(::getpid()) + "/x"));
