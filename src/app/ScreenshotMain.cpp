@@ -59,6 +59,11 @@ QImage CropToWindows(const QImage& screen) {
     return screen.copy(QRect(QPoint(left, top), QPoint(right, bottom)));
 }
 
+void Check(QWidget& form, const char* radio) {
+    if (auto* r = form.findChild<QRadioButton*>(radio))
+        r->setChecked(true);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -103,16 +108,16 @@ int main(int argc, char** argv) {
             }
             // The generator's hidden rows, shown.
             form.pagCrtl->setCurrentIndex(0);
-            form.radPatern->setChecked(true);
-            form.radFillWithThis->setChecked(true);
+            Check(form, "radPatern");
+            Check(form, "radFillWithThis");
             ok = Save(form, folder, prefix + "0-tabMain-pattern-fill") && ok;
-            form.radRandomName->setChecked(true);
-            form.radRandomContent->setChecked(true);
+            Check(form, "radRandomName");
+            Check(form, "radRandomContent");
             // A task running: Cancel and the status line.
-            form.BeginTask();
+            form.TaskHost().BeginTask();
             form.TaskHost().SetStatus("37 of 700");
             ok = Save(form, folder, prefix + "0-tabMain-busy") && ok;
-            form.EndTask();
+            form.TaskHost().EndTask();
             form.TaskHost().SetStatus("");
         }
         form.pagCrtl->setCurrentIndex(0);

@@ -1,5 +1,7 @@
 #include "app/TaskControl.h"
 
+#include "app/ErrorReporting.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QPushButton>
@@ -51,6 +53,16 @@ void TTaskControl::RepaintNow() {
 
 void TTaskControl::RepaintStatus() {
     FStatusBar->repaint();
+}
+
+bool TTaskControl::RunTaskHandler(const std::function<void()>& handler) {
+    if (FBusy)
+        return false;
+    const bool ok = ErrorReporting::RunGuarded(handler);
+    // Every way out of a tool passes through EndTask, also an error.
+    if (!ok && FBusy)
+        EndTask();
+    return true;
 }
 
 void TTaskControl::btnCancelClick() {

@@ -5,6 +5,8 @@
 
 #include <QObject>
 
+#include <functional>
+
 class QPushButton;
 class QStatusBar;
 class QWidget;
@@ -25,6 +27,12 @@ public:
     void RepaintNow() override;
     void RepaintStatus() override;
 
+    // Runs the start handler of a tool: refused while a task runs (a click
+    // that reached a start button from inside a running task's message
+    // pumping); an error that escapes it is reported, and a task it left
+    // busy is ended. Returns false when refused.
+    bool RunTaskHandler(const std::function<void()>& handler);
+
     // OnClick of Cancel.
     void btnCancelClick();
 
@@ -32,7 +40,6 @@ public:
     QString StatusText() const;
 
     static constexpr const char* kCanceling = "Canceling...";
-    static constexpr const char* kCanceled = "  CANCELED!";
 
 signals:
     // The window went back to idle (EndTask).

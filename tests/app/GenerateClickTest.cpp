@@ -1,5 +1,6 @@
 // "Create" on the real window writes the files the tab describes.
 #include "AppTestMain.h"
+#include "Controls.h"
 #include "RecordingPresenter.h"
 #include "app/FormMain.h"
 #include "toolkit/TSpinEdit.h"
@@ -26,12 +27,12 @@ void GenerateClickTest::createWritesFiveRandomFilesOf10MB() {
     form->LateInitialize();
     form->show();
 
-    form->spnNumberOfFile->setValue(5);
-    QTest::mouseClick(form->btn10MB, Qt::LeftButton);
-    form->radRandomName->setChecked(true);
-    form->radRandomContent->setChecked(true);
-    form->edtOutput->setText(QString::fromStdString(output.Path()));
-    QTest::mouseClick(form->btnGenerate, Qt::LeftButton);
+    Control<TSpinEdit>(form, "spnNumberOfFile")->setValue(5);
+    QTest::mouseClick(Control<QPushButton>(form, "btn10MB"), Qt::LeftButton);
+    Control<QRadioButton>(form, "radRandomName")->setChecked(true);
+    Control<QRadioButton>(form, "radRandomContent")->setChecked(true);
+    Control<QLineEdit>(form, "edtOutput")->setText(QString::fromStdString(output.Path()));
+    QTest::mouseClick(Control<QPushButton>(form, "btnGenerate"), Qt::LeftButton);
 
     QVERIFY2(presenter.shown.empty(),
              presenter.shown.empty() ? "" : presenter.shown.front().text.c_str());

@@ -1,9 +1,11 @@
 // The busy state of the window, Cancel, refused nested runs, a close during a
 // run, and errors that escape handlers.
 #include "AppTestMain.h"
+#include "Controls.h"
 #include "RecordingPresenter.h"
 #include "app/FormMain.h"
 #include "app/SettingsStore.h"
+#include "app/tabs/GeneratorTab.h"
 #include "platform/Errors.h"
 #include "toolkit/TMemo.h"
 #include "util/QuillTPU.h"
@@ -99,20 +101,20 @@ private slots:
         TMainForm& form = *FForm;
         QVERIFY(!form.btnCancel->isVisible());
         QVERIFY(!BusyCursor());
-        form.BeginTask();
+        form.TaskHost().BeginTask();
         QVERIFY(form.btnCancel->isVisible());
         QVERIFY(BusyCursor());
-        form.EndTask();
+        form.TaskHost().EndTask();
         QVERIFY(!form.btnCancel->isVisible());
         QVERIFY(!BusyCursor());
     }
 
     void aFailedInputCheckLeavesTheWindowIdle() {
         TMainForm& form = *FForm;
-        QVERIFY(form.RunTaskHandler([&] {
-            form.BeginTask();
+        QVERIFY(form.TaskHost().RunTaskHandler([&] {
+            form.TaskHost().BeginTask();
             QuillTPU::ShowPlainMessage("Error! You must insert at least a character");
-            form.EndTask();
+            form.TaskHost().EndTask();
         }));
         QCOMPARE(FPresenter->shown.size(), size_t(1));
         QVERIFY(!form.btnCancel->isVisible());
@@ -137,7 +139,7 @@ private slots:
         QVERIFY(!form.btnCancel->isVisible());
         QVERIFY(!BusyCursor());
         // The flag stays until the next task clears it; that task runs to its end.
-        QVERIFY(form.CancelRequested());
+        QVERIFY(form.TaskHost().CancelRequested());
         QCOMPARE(RunUnits(form, 5), 5);
         QCOMPARE(form.TaskHost().StatusText(), QString("Done"));
     }
@@ -146,25 +148,25 @@ private slots:
         TMainForm& form = *FForm;
         bool innerRan = false;
         bool refused = false;
-        QVERIFY(form.RunTaskHandler([&] {
-            form.BeginTask();
+        QVERIFY(form.TaskHost().RunTaskHandler([&] {
+            form.TaskHost().BeginTask();
             form.TaskHost().SetStatus("3 of 10");
             // A click on a start button, processed inside the run's pumping.
             QTimer::singleShot(0, &form, [&] {
-                refused = !form.RunTaskHandler([&] { innerRan = true; });
-                QTest::mouseClick(form.btnGenerate, Qt::LeftButton);
+                refused = !form.TaskHost().RunTaskHandler([&] { innerRan = true; });
+                QTest::mouseClick(Control<QPushButton>(&form, "btnGenerate"), Qt::LeftButton);
             });
-            form.PumpMessages();
+            form.TaskHost().PumpMessages();
             QVERIFY(form.btnCancel->isVisible());
             QVERIFY(form.TaskHost().Busy());
             QCOMPARE(form.TaskHost().StatusText(), QString("3 of 10"));
-            form.EndTask();
+            form.TaskHost().EndTask();
         }));
         QVERIFY(refused);
         QVERIFY(!innerRan);
         QVERIFY(!form.TaskHost().Busy());
         // Once idle, a start is accepted again.
-        QVERIFY(form.RunTaskHandler([&] { innerRan = true; }));
+        QVERIFY(form.TaskHost().RunTaskHandler([&] { innerRan = true; }));
         QVERIFY(innerRan);
     }
 
@@ -172,7 +174,7 @@ private slots:
         TMainForm& form = *FForm;
         form.pagCrtl->setCurrentIndex(5);
         int done = 0;
-        QVERIFY(form.RunTaskHandler([&] {
+        QVERIFY(form.TaskHost().RunTaskHandler([&] {
             done = RunUnits(form, 1000, [&](int i) {
                 if (i == 1)
                     QTimer::singleShot(0, &form, [&] { form.close(); });
@@ -190,8 +192,8 @@ private slots:
 
     void anErrorInATaskIsShownAndTheWindowGoesOn() {
         TMainForm& form = *FForm;
-        QVERIFY(form.RunTaskHandler([&] {
-            form.BeginTask();
+        QVERIFY(form.TaskHost().RunTaskHandler([&] {
+            form.TaskHost().BeginTask();
             throw StreamReadError("Stream read error", 5);
         }));
         QCOMPARE(FPresenter->shown.size(), size_t(1));
@@ -200,21 +202,22 @@ private slots:
         // Every way out passes through EndTask, an error too.
         QVERIFY(!form.btnCancel->isVisible());
         QVERIFY(!BusyCursor());
-        QTest::mouseClick(form.btnFloppy, Qt::LeftButton);
-        QCOMPARE(form.ComputeFileSize(), qint64(1467392));
+        QTest::mouseClick(Control<QPushButton>(&form, "btnFloppy"), Qt::LeftButton);
+        QCOMPARE(Control<TGeneratorTab>(&form, "tabMain")->ComputeFileSize(), qint64(1467392));
     }
 
     void anErrorInAConnectedHandlerIsShownAndTheWindowGoesOn() {
         TMainForm& form = *FForm;
-        QTest::mouseClick(form.radFillWithThis, Qt::LeftButton);
+        QTest::mouseClick(Control<QRadioButton>(&form, "radFillWithThis"), Qt::LeftButton);
         FPresenter->throwNext = true;
-        form.mmoFillText->SetText(QString(2000, 'q'));
+        Control<TMemo>(&form, "mmoFillText")
+            ->SetText((QString(62, 'q') + '\n').repeated(TGeneratorTab::kFillTextLimit / 64 + 1));
         // The failing box ended the handler; its error was shown instead.
         QCOMPARE(FPresenter->shown.size(), size_t(1));
         QCOMPARE(FPresenter->shown[0].text, std::string("The box broke"));
         QCOMPARE(FPresenter->shown[0].kind, QuillTPU::MessageKind::Error);
-        QTest::mouseClick(form.btn10MB, Qt::LeftButton);
-        QCOMPARE(form.ComputeFileSize(), qint64(10485760));
+        QTest::mouseClick(Control<QPushButton>(&form, "btn10MB"), Qt::LeftButton);
+        QCOMPARE(Control<TGeneratorTab>(&form, "tabMain")->ComputeFileSize(), qint64(10485760));
     }
 
     void theApplicationCatchesWhatEscapesAnEvent() {
