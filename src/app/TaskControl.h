@@ -3,7 +3,10 @@
 // shown, the busy cursor, the status line, message pumping and the Cancel flag.
 #include "util/TaskHost.h"
 
+#include <QElapsedTimer>
 #include <QObject>
+#include <QString>
+#include <QTimer>
 
 #include <functional>
 
@@ -37,7 +40,8 @@ public:
     void btnCancelClick();
 
     bool Busy() const { return FBusy; }
-    QString StatusText() const;
+    // The text last set, also while its painting is held back.
+    QString StatusText() const { return FText; }
 
     static constexpr const char* kCanceling = "Canceling...";
 
@@ -46,9 +50,22 @@ signals:
     void TaskEnded();
 
 private:
+    // While a task runs, a new text reaches the status bar at most once per
+    // screen refresh; a text held back follows by a timer, and EndTask shows
+    // the last one at once. A run of many small files sets a text per file
+    // and would otherwise spend its time painting.
+    bool RefreshDue() const;
+    void ShowText();
+
     QWidget* FWindow;
     QPushButton* FCancel;
     QStatusBar* FStatusBar;
     bool FBusy = false;
     bool FCancelRequested = false;
+    QString FText;
+    bool FHeld = false;      // FText is not on the status bar yet
+    bool FUnpainted = false; // on the status bar, not yet painted by RepaintStatus
+    int FRefreshMs = 16;
+    QElapsedTimer FLastShown;
+    QTimer FHeldText;
 };
