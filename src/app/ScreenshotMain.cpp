@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
     }
     QuillTPU::SetApplicationTitle("Ferrovane [by Quillmark]");
     TQtPresenter presenter;
-    QuillTPU::SetMessagePresenter(&presenter);
+    QuillTPU::ScopedPresenter presenterInstalled(presenter);
 
     bool ok = true;
     {
@@ -122,6 +122,5 @@ int main(int argc, char** argv) {
         }
         form.pagCrtl->setCurrentIndex(0);
     }
-    QuillTPU::SetMessagePresenter(nullptr);
     return ok ? 0 : 1;
 }

@@ -4,6 +4,7 @@
 #include "AppTestMain.h"
 #include "Controls.h"
 #include "RecordingPresenter.h"
+#include "SettingsFile.h"
 #include "app/FormMain.h"
 #include "app/SettingsStore.h"
 #include "app/tabs/GeneratorTab.h"
@@ -28,11 +29,6 @@
 #include <memory>
 
 namespace {
-
-QString SettingsFile() {
-    return SettingsStore::StorageLocation(SettingsStore::RegRoot::CurrentUser,
-                                          SettingsStore::KeyPathOf(SettingsStore::kSection));
-}
 
 TGeneratorTab* Generator(const std::unique_ptr<TMainForm>& form) {
     return Control<TGeneratorTab>(form, "tabMain");

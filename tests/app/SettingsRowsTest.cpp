@@ -3,6 +3,7 @@
 #include "AppTestMain.h"
 #include "Controls.h"
 #include "RecordingPresenter.h"
+#include "SettingsFile.h"
 #include "app/FormMain.h"
 #include "app/SettingsBindings.h"
 #include "app/SettingsStore.h"
@@ -17,11 +18,6 @@
 #include <sstream>
 
 namespace {
-
-QString SettingsFile() {
-    return SettingsStore::StorageLocation(SettingsStore::RegRoot::CurrentUser,
-                                          SettingsStore::KeyPathOf(SettingsStore::kSection));
-}
 
 std::unique_ptr<TMainForm> StartProgram() {
     auto form = std::make_unique<TMainForm>();

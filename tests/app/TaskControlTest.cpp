@@ -3,6 +3,7 @@
 #include "AppTestMain.h"
 #include "Controls.h"
 #include "RecordingPresenter.h"
+#include "SettingsFile.h"
 #include "app/FormMain.h"
 #include "app/SettingsStore.h"
 #include "app/tabs/GeneratorTab.h"
@@ -21,11 +22,6 @@
 #include <memory>
 
 namespace {
-
-QString SettingsFile() {
-    return SettingsStore::StorageLocation(SettingsStore::RegRoot::CurrentUser,
-                                          SettingsStore::KeyPathOf(SettingsStore::kSection));
-}
 
 bool BusyCursor() {
     return QApplication::overrideCursor() &&
