@@ -91,6 +91,7 @@ void TMainForm::BuildWindow() {
     auto* tabStyle = new TCompactTabStyle(QStyleFactory::create(QApplication::style()->name()));
     tabStyle->setParent(pagCrtl);
     pagCrtl->tabBar()->setStyle(tabStyle);
+    AddPages();
     layout->addWidget(pagCrtl, 1);
     layout->addWidget(BuildBottomBar(central));
     setCentralWidget(central);
@@ -118,28 +119,31 @@ QFrame* TMainForm::BuildBottomBar(QWidget* parent) {
     return Panel2;
 }
 
-// The six tabs in their order. A tab with controls of its own is a TTabPage
-// (app/tabs/); the Disk space tab is its panel component.
-void TMainForm::BuildTabs() {
+// The six pages in their order. A tab with controls of its own is a TTabPage
+// (app/tabs/); the Disk space tab is its panel component. Every page is in
+// the page control before the control is laid out and before any tab is
+// built: the disk-space panel takes its anchoring from its page's first real
+// layout.
+void TMainForm::AddPages() {
     FSettingsTab = NewSettingsTab(*this, &FBufferSizes); // the others read its sizes
     FGeneratorTab = NewGeneratorTab(*this);
     FSpeedTab = NewSpeedTab(*this);
     FWipeTab = NewWipeTab(*this);
     FMergeTab = NewMergeTab(*this);
-
-    tabSpace = new QWidget;
+    for (TTabPage* tab : {FGeneratorTab, FSpeedTab, FWipeTab})
+        pagCrtl->addTab(tab, tab->Caption());
+    tabSpace = new QWidget(pagCrtl);
     tabSpace->setObjectName("tabSpace");
     tabSpace->setAccessibleName("Disk space");
-    for (TTabPage* tab : {FGeneratorTab, FSpeedTab, FWipeTab}) {
-        tab->Build();
-        pagCrtl->addTab(tab, tab->Caption());
-    }
     pagCrtl->addTab(tabSpace, tabSpace->accessibleName());
     TFreeDiskSpace::PlaceOn(tabSpace); // lists the drives ready now, once
-    for (TTabPage* tab : {FMergeTab, FSettingsTab}) {
-        tab->Build();
+    for (TTabPage* tab : {FMergeTab, FSettingsTab})
         pagCrtl->addTab(tab, tab->Caption());
-    }
+}
+
+void TMainForm::BuildTabs() {
+    for (TTabPage* tab : {FGeneratorTab, FSpeedTab, FWipeTab, FMergeTab, FSettingsTab})
+        tab->Build();
 }
 
 void TMainForm::FormCreate() {

@@ -64,6 +64,7 @@ protected:
 private:
     void BuildWindow();
     QFrame* BuildBottomBar(QWidget* parent);
+    void AddPages();
     void BuildTabs();
     void FormCreate();
     void btnCancelClick() { FTaskControl->btnCancelClick(); }
