@@ -38,7 +38,6 @@ public:
     const IBufferSizes& BufferSizes() const override { return *FBufferSizes; }
     void btnMoreClick() override;
 
-    TTaskControl& TaskHost() { return *FTaskControl; }
     void btnSupportClick();
 
     // The saved values of the window and every tab, in the settings table's

@@ -114,11 +114,11 @@ int main(int argc, char** argv) {
             Check(form, "radRandomName");
             Check(form, "radRandomContent");
             // A task running: Cancel and the status line.
-            form.TaskHost().BeginTask();
-            form.TaskHost().SetStatus("37 of 700");
+            form.Tasks().BeginTask();
+            form.Tasks().SetStatus("37 of 700");
             ok = Save(form, folder, prefix + "0-tabMain-busy") && ok;
-            form.TaskHost().EndTask();
-            form.TaskHost().SetStatus("");
+            form.Tasks().EndTask();
+            form.Tasks().SetStatus("");
         }
         form.pagCrtl->setCurrentIndex(0);
     }

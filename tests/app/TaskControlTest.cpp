@@ -31,7 +31,7 @@ bool BusyCursor() {
 // A tool in the shape every tool has: units of work, pumping, the Cancel test.
 // Returns the number of units done.
 int RunUnits(TMainForm& form, int units, const std::function<void(int)>& afterUnit = {}) {
-    QuillTPU::ITaskHost& host = form.TaskHost();
+    QuillTPU::ITaskHost& host = form.Tasks();
     host.BeginTask();
     host.ClearCancel();
     int done = 0;
@@ -97,20 +97,20 @@ private slots:
         TMainForm& form = *FForm;
         QVERIFY(!form.btnCancel->isVisible());
         QVERIFY(!BusyCursor());
-        form.TaskHost().BeginTask();
+        form.Tasks().BeginTask();
         QVERIFY(form.btnCancel->isVisible());
         QVERIFY(BusyCursor());
-        form.TaskHost().EndTask();
+        form.Tasks().EndTask();
         QVERIFY(!form.btnCancel->isVisible());
         QVERIFY(!BusyCursor());
     }
 
     void aFailedInputCheckLeavesTheWindowIdle() {
         TMainForm& form = *FForm;
-        QVERIFY(form.TaskHost().RunTaskHandler([&] {
-            form.TaskHost().BeginTask();
+        QVERIFY(form.Tasks().RunTaskHandler([&] {
+            form.Tasks().BeginTask();
             QuillTPU::ShowPlainMessage("Error! You must insert at least a character");
-            form.TaskHost().EndTask();
+            form.Tasks().EndTask();
         }));
         QCOMPARE(FPresenter->shown.size(), size_t(1));
         QVERIFY(!form.btnCancel->isVisible());
@@ -125,44 +125,44 @@ private slots:
                 // The click arrives while the tool pumps messages.
                 QTimer::singleShot(0, form.btnCancel, [&] {
                     QTest::mouseClick(form.btnCancel, Qt::LeftButton);
-                    statusSeenAfterClick = form.TaskHost().StatusText();
+                    statusSeenAfterClick = form.Tasks().StatusText();
                 });
             }
         });
         QCOMPARE(done, 3);
         QCOMPARE(statusSeenAfterClick, QString("Canceling..."));
-        QCOMPARE(form.TaskHost().StatusText(), QString("  CANCELED!"));
+        QCOMPARE(form.Tasks().StatusText(), QString("  CANCELED!"));
         QVERIFY(!form.btnCancel->isVisible());
         QVERIFY(!BusyCursor());
         // The flag stays until the next task clears it; that task runs to its end.
-        QVERIFY(form.TaskHost().CancelRequested());
+        QVERIFY(form.Tasks().CancelRequested());
         QCOMPARE(RunUnits(form, 5), 5);
-        QCOMPARE(form.TaskHost().StatusText(), QString("Done"));
+        QCOMPARE(form.Tasks().StatusText(), QString("Done"));
     }
 
     void aTaskStartedWhileOneRunsIsRefused() {
         TMainForm& form = *FForm;
         bool innerRan = false;
         bool refused = false;
-        QVERIFY(form.TaskHost().RunTaskHandler([&] {
-            form.TaskHost().BeginTask();
-            form.TaskHost().SetStatus("3 of 10");
+        QVERIFY(form.Tasks().RunTaskHandler([&] {
+            form.Tasks().BeginTask();
+            form.Tasks().SetStatus("3 of 10");
             // A click on a start button, processed inside the run's pumping.
             QTimer::singleShot(0, &form, [&] {
-                refused = !form.TaskHost().RunTaskHandler([&] { innerRan = true; });
+                refused = !form.Tasks().RunTaskHandler([&] { innerRan = true; });
                 QTest::mouseClick(Control<QPushButton>(&form, "btnGenerate"), Qt::LeftButton);
             });
-            form.TaskHost().PumpMessages();
+            form.Tasks().PumpMessages();
             QVERIFY(form.btnCancel->isVisible());
-            QVERIFY(form.TaskHost().Busy());
-            QCOMPARE(form.TaskHost().StatusText(), QString("3 of 10"));
-            form.TaskHost().EndTask();
+            QVERIFY(form.Tasks().Busy());
+            QCOMPARE(form.Tasks().StatusText(), QString("3 of 10"));
+            form.Tasks().EndTask();
         }));
         QVERIFY(refused);
         QVERIFY(!innerRan);
-        QVERIFY(!form.TaskHost().Busy());
+        QVERIFY(!form.Tasks().Busy());
         // Once idle, a start is accepted again.
-        QVERIFY(form.TaskHost().RunTaskHandler([&] { innerRan = true; }));
+        QVERIFY(form.Tasks().RunTaskHandler([&] { innerRan = true; }));
         QVERIFY(innerRan);
     }
 
@@ -170,7 +170,7 @@ private slots:
         TMainForm& form = *FForm;
         form.pagCrtl->setCurrentIndex(5);
         int done = 0;
-        QVERIFY(form.TaskHost().RunTaskHandler([&] {
+        QVERIFY(form.Tasks().RunTaskHandler([&] {
             done = RunUnits(form, 1000, [&](int i) {
                 if (i == 1)
                     QTimer::singleShot(0, &form, [&] { form.close(); });
@@ -179,7 +179,7 @@ private slots:
             QVERIFY(form.isVisible());
         }));
         QCOMPARE(done, 2);
-        QCOMPARE(form.TaskHost().StatusText(), QString("  CANCELED!"));
+        QCOMPARE(form.Tasks().StatusText(), QString("  CANCELED!"));
         QTRY_VERIFY(!form.isVisible());
         QVERIFY(QFile::exists(SettingsFile()));
         QCOMPARE(SettingsStore::ReadSettingInteger(SettingsStore::kSection, "ActivePageIndex", -1),
@@ -188,8 +188,8 @@ private slots:
 
     void anErrorInATaskIsShownAndTheWindowGoesOn() {
         TMainForm& form = *FForm;
-        QVERIFY(form.TaskHost().RunTaskHandler([&] {
-            form.TaskHost().BeginTask();
+        QVERIFY(form.Tasks().RunTaskHandler([&] {
+            form.Tasks().BeginTask();
             throw StreamReadError("Stream read error", 5);
         }));
         QCOMPARE(FPresenter->shown.size(), size_t(1));
