@@ -4,7 +4,9 @@
 //  1. Its class derives from TTabPage and lives in src/app/tabs/<Name>Tab.h/.cpp
 //     (the shells TSpeedTab, TWipeTab and TMergeTab are already there, with
 //     their factory functions declared in app/tabs/Tabs.h and called by
-//     TMainForm in tab order: fill the shell, do not add a second class).
+//     TMainForm in tab order: fill the shell, do not add a second class;
+//     FormMain needs no change, and further files of a tab go into
+//     src/app/CMakeLists.txt).
 //     The constructor only names the page; Build() creates the controls, lays
 //     them out (short functions, each control with an object name and an
 //     accessible name, see app/FormBuilders.h) and connects the handlers.
@@ -22,12 +24,16 @@
 //     settings table; the same rows load and save (app/SettingsBindings.h).
 //     TMainForm::SettingsRows calls the tabs in the table's order: the window,
 //     generator, Settings, Data wipe, Merge files (Drive speed has no row).
+//     tests/app/SettingsRowsTest.cpp lists the keys in that order and checks
+//     that every row comes back after a restart: add the new keys there.
 //  4. Start-up work after the settings are loaded (the merge tab shows its
 //     first folder): override LateInitialize; TMainForm calls it after all
 //     rows are loaded, in tab order.
 //  5. Values of another tab only through an accessor: Host().BufferSizes()
 //     for the three buffer sizes of the Settings tab. Never reach into another
-//     tab's widgets.
+//     tab's widgets. Host().btnMoreClick() is what the logos do.
+//  6. Tests reach a tab's controls by object name (tests/support/Controls.h),
+//     and its handlers through its own header.
 #include "app/ErrorReporting.h"
 #include "app/TaskControl.h"
 
