@@ -1,5 +1,8 @@
 // Paths, folders and single files.
-#include "util/QuillTPU.h"
+#include "util/Paths.h"
+
+#include "util/Messages.h"
+#include "util/Presenter.h"
 
 #include "platform/Errors.h"
 #include "platform/File.h"

@@ -1,3 +1,4 @@
+#include "ThrownMessage.h"
 #include "platform/Errors.h"
 #include "platform/Locale.h"
 #include "util/QuillTPU.h"
@@ -107,12 +108,9 @@ TEST_F(FormatRealTest, UsesFifteenSignificantDigits) {
 }
 
 TEST(FormatRealNaN, RaisesTheAssertionMessage) {
-    try {
-        (void)FormatReal(std::numeric_limits<long double>::quiet_NaN(), 2);
-        FAIL() << "no error raised";
-    } catch (const AssertionError& e) {
-        EXPECT_STREQ(e.what(), "Float number is NAN!");
-    }
+    EXPECT_EQ(ThrownMessage<AssertionError>(
+                  [] { (void)FormatReal(std::numeric_limits<long double>::quiet_NaN(), 2); }),
+              "Float number is NAN!");
 }
 
 TEST(FormatInteger, PlainDigitsWithoutGrouping) {
