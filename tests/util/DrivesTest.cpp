@@ -2,11 +2,15 @@
 #include "../components/TestVolume.h"
 #include "TempDir.h"
 #include "platform/DriveTable.h"
+#include "platform/VolumeQuery.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <sys/statvfs.h>
+#include <thread>
 
 using namespace QuillTPU;
 using Platform::Drive;
@@ -79,6 +83,41 @@ TEST(DriveHelpers, ReadyFreeAndAccessibleThroughTheTable) {
     EXPECT_EQ(DriveFreeSpace(u'e'), 1000);
     EXPECT_EQ(DriveFreeSpace(u'd'), 0);
     EXPECT_EQ(DriveFreeSpace(u'q'), 0);
+}
+
+TEST(DriveHelpers, AVolumeThatNeverAnswersIsNotReady) {
+    // A hard-mounted network volume whose server is gone: its query blocks
+    // until the test lets it go.
+    TempDir dir;
+    fs::create_directory(dir / "nas");
+    Drive nas = DriveForFolder('D', dir / "nas");
+    nas.kind = Platform::DriveKind::Network;
+    ScopedDriveTable table({DriveForFolder('C', dir.Path()), nas});
+    auto server = std::make_shared<std::promise<void>>();
+    Platform::ScopedVolumeQuery query(
+        [back = server->get_future().share(), silent = nas.root](const std::string& root,
+                                                                 int* error) {
+            if (root == silent)
+                back.wait();
+            return Platform::StatVolume(root, error);
+        },
+        std::chrono::milliseconds(100));
+    EXPECT_FALSE(DriveReady(u'd'));
+    EXPECT_EQ(DriveFreeBytes(4), -1);
+    EXPECT_EQ(DriveTotalBytes(4), -1);
+    EXPECT_FALSE(DriveAccessible(u'd'));
+    EXPECT_EQ(DriveFreeSpace(u'd'), 0);
+    EXPECT_TRUE(DriveReady(u'c')); // the other volumes still answer
+    EXPECT_GT(DriveFreeBytes(3), 0);
+
+    server->set_value(); // the server is back: so is the volume
+    bool ready = false;
+    for (int i = 0; i < 500 && !ready; ++i) {
+        ready = DriveReady(u'd');
+        if (!ready)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(ready);
 }
 
 TEST(DriveHelpers, DriveZeroIsTheCurrentDrive) {
@@ -179,6 +218,11 @@ TEST(DriveHelpersOnVolumes, LoopVolumeLabelAndWriteProbe) {
     EXPECT_EQ(Names(volume->MountPoint()), before); // no RWR file left behind
     EXPECT_GT(DriveTotalBytes(3), 4 << 20);
     EXPECT_LE(DriveTotalBytes(3), 8 << 20);
+    // ext4 keeps blocks for root: free space is what is left to the user.
+    struct statvfs st {};
+    ASSERT_EQ(::statvfs(volume->MountPoint().c_str(), &st), 0);
+    ASSERT_GT(st.f_bfree, st.f_bavail);
+    EXPECT_EQ(DriveFreeBytes(3), static_cast<std::int64_t>(st.f_bavail * st.f_frsize));
 }
 
 TEST(DriveHelpersOnVolumes, ReadOnlyMountIsWriteProtected) {
