@@ -70,6 +70,9 @@ TEST(FileMask, WildcardsSetsAndCase) {
     EXPECT_TRUE(TFileMask("*.*").Matches("README")); // no dot needed
     EXPECT_FALSE(TFileMask("*.?").Matches("README"));
     EXPECT_TRUE(TFileMask("ä*").Matches("Äpfel"));
+    // A name that is no valid UTF-8 matches its own bytes, not a letter.
+    EXPECT_TRUE(TFileMask("?\xFF.bin").Matches("a\xFF.bin"));
+    EXPECT_FALSE(TFileMask("ÿ*").Matches("\xFF.bin"));
     EXPECT_TRUE(TFileMask("*a*b*c").Matches("xxaxxbxxbxc"));
     EXPECT_FALSE(TFileMask("").Matches("a"));
     // Many stars against a long name that does not match: must not take

@@ -180,6 +180,9 @@ TEST(DriveLabel, CaseFollowsTheLetter) {
 TEST(LocaleCase, KeepsMalformedBytesAndConvertsTheRest) {
     EXPECT_EQ(LocaleUpperCase("straße \xFF x"), "STRAßE \xFF X");
     EXPECT_EQ(LocaleLowerCase("ÉCOLE"), "école");
+    // Over-long forms and surrogates are no text; every byte comes back.
+    EXPECT_EQ(DecodeUtf8("a\xC0\xAF"), (std::u32string{U'a', 0xDCC0, 0xDCAF}));
+    EXPECT_EQ(LocaleUpperCase("x\xED\xA0\x80\xFF"), "X\xED\xA0\x80\xFF");
 }
 
 // ---- On real volumes (root only) -------------------------------------------
