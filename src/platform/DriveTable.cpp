@@ -373,9 +373,9 @@ std::string VolumeLabel(const Drive& drive) {
     return label;
 }
 
-bool ProbeWriteProtected(const std::string& root) {
-    if (root.empty())
-        return true;
+namespace {
+
+bool ProbeWriteProtectedNow(const std::string& root) {
     // Start from the clock like the system's temporary names do, and step
     // on past names that are taken.
     unsigned number = Platform::TickCount() & 0xFFFF;
@@ -402,6 +402,15 @@ bool ProbeWriteProtected(const std::string& root) {
         now.st_ino != created.st_ino)
         return true;
     return ::unlink(name.c_str()) != 0;
+}
+
+} // namespace
+
+bool ProbeWriteProtected(const std::string& root) {
+    if (root.empty())
+        return true;
+    // A volume that does not answer takes no file either.
+    return AskVolume(root, [root] { return ProbeWriteProtectedNow(root); }).value_or(true);
 }
 
 std::optional<std::pair<std::uint64_t, std::uint64_t>> FolderIdentity(const std::string& path) {

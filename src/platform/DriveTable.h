@@ -73,7 +73,8 @@ bool VolumeAccessible(const Drive& drive);
 std::string VolumeLabel(const Drive& drive);
 // Creates "RWR" + four hex digits + ".TMP" exclusively in the root and
 // removes it again. True when that could not be done (read-only volume,
-// no permission). Never touches a file it did not create.
+// no permission, or no answer within the time limit of VolumeQuery.h).
+// Never touches a file it did not create.
 bool ProbeWriteProtected(const std::string& root);
 
 // A folder's identity: the volume and the node. Two paths with the same

@@ -37,6 +37,10 @@ std::optional<VolumeBlocks> QueryVolumeBlocks(const std::string& root, int* erro
 // True when the root folder can be opened and read (an empty root counts),
 // within the same limit; false for a volume that does not answer.
 bool QueryVolumeReadable(const std::string& root);
+// Any other question that touches the volume at root (the write probe),
+// within the same limit; nullopt when the volume did not answer. The
+// question must own everything it uses: it may outlive the caller.
+std::optional<bool> AskVolume(const std::string& root, std::function<bool()> question);
 
 // Replaces the space query and the time limit while it lives, so that a
 // test can play a volume that never answers. Nested ones restore the outer.

@@ -107,6 +107,7 @@ TEST(DriveHelpers, AVolumeThatNeverAnswersIsNotReady) {
     EXPECT_EQ(DriveTotalBytes(4), -1);
     EXPECT_FALSE(DriveAccessible(u'd'));
     EXPECT_EQ(DriveFreeSpace(u'd'), 0);
+    EXPECT_TRUE(DriveWriteProtected(u'd'));
     EXPECT_TRUE(DriveReady(u'c')); // the other volumes still answer
     EXPECT_GT(DriveFreeBytes(3), 0);
 
