@@ -117,28 +117,33 @@ std::optional<VolumeBlocks> QueryVolumeBlocks(const std::string& root, int* erro
         root, [root, query](int* code) { return query(root, code); }, limit, error);
 }
 
+std::optional<bool> AskVolume(const std::string& root, std::function<bool()> question) {
+    const auto limit = VolumeQueryAccess::Current().second;
+    return RunLimited<bool>(
+        root, [question = std::move(question)](int*) -> std::optional<bool> { return question(); },
+        limit, nullptr);
+}
+
 bool QueryVolumeReadable(const std::string& root) {
     if (root.empty())
         return false;
-    const auto limit = VolumeQueryAccess::Current().second;
-    const auto readable = RunLimited<bool>(
-        root,
-        [root](int*) -> std::optional<bool> {
-            const int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            if (fd < 0)
-                return false;
-            DIR* dir = ::fdopendir(fd);
-            if (!dir) {
-                ::close(fd);
-                return false;
-            }
-            std::unique_ptr<DIR, int (*)(DIR*)> guard(dir, ::closedir);
-            errno = 0;
-            // An entry, or the plain end of an empty folder; anything else failed.
-            return ::readdir(dir) != nullptr || errno == 0;
-        },
-        limit, nullptr);
-    return readable.value_or(false);
+    return AskVolume(root,
+                     [root] {
+                         const int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+                         if (fd < 0)
+                             return false;
+                         DIR* dir = ::fdopendir(fd);
+                         if (!dir) {
+                             ::close(fd);
+                             return false;
+                         }
+                         std::unique_ptr<DIR, int (*)(DIR*)> guard(dir, ::closedir);
+                         errno = 0;
+                         // An entry, or the plain end of an empty folder;
+                         // anything else failed.
+                         return ::readdir(dir) != nullptr || errno == 0;
+                     })
+        .value_or(false);
 }
 
 ScopedVolumeQuery::ScopedVolumeQuery(VolumeBlocksQuery query, std::chrono::milliseconds limit)
