@@ -1,6 +1,7 @@
 #pragma once
 // A file descriptor that closes itself: every way out of a routine that
 // opened something closes it, with the errno of the failure taken first.
+#include <cerrno>
 #include <unistd.h>
 #include <utility>
 
