@@ -41,6 +41,10 @@ TEST_F(FormatSizeTest, BytesUnitsAndBoundaries) {
     EXPECT_EQ(FormatSize(1073741824LL * 3 / 2), "1.5 GB");
     EXPECT_EQ(FormatSize(1LL << 40), "1.0 TB");
     EXPECT_EQ(FormatSize(1LL << 50), "1,024.0 TB");
+    // Three and six digits take no separator in front.
+    EXPECT_EQ(FormatSize(999), "999 Bytes");
+    EXPECT_EQ(FormatSize(512 * 1024), "512.0 KB");
+    EXPECT_EQ(FormatSize(123456LL << 40), "123,456.0 TB");
 }
 
 TEST_F(FormatSizeTest, NegativeAndExtremeSizes) {
