@@ -165,3 +165,13 @@ void TFileListBox::keyPressEvent(QKeyEvent* event) {
         emit OnChange();
     }
 }
+
+void TFileListBox::focusInEvent(QFocusEvent* event) {
+    // The view would make the first item current, unselected, when the list
+    // gains the focus; here the current item is always the selected one, so
+    // the selection operations and the file name agree.
+    const bool hadCurrent = currentIndex().isValid();
+    QListWidget::focusInEvent(event);
+    if (!hadCurrent && currentIndex().isValid() && !currentItem()->isSelected())
+        selectionModel()->clear();
+}

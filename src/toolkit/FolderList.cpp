@@ -79,7 +79,7 @@ TFolderList::TFolderList(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setItemDelegate(new LevelDelegate(this));
     setAccessibleName(tr("Folders"));
-    connect(this, &QListWidget::itemActivated, this, &TFolderList::OpenLine);
+    connect(this, &QListWidget::itemDoubleClicked, this, &TFolderList::OpenLine);
     SetDirectory(QDir::currentPath());
 }
 
