@@ -111,5 +111,6 @@ void TPathEdit::Change() {
     FCompleting = true;
     setText(completed);
     FCompleting = false;
-    setSelection(typed.size(), completed.size() - typed.size());
+    // The completed tail selected, with the caret after the typed part.
+    setSelection(completed.size(), typed.size() - completed.size());
 }
