@@ -54,6 +54,12 @@ TQuillSplitter::TQuillSplitter(QWidget* parent) : QWidget(parent) {
     SetAlign(alLeft);
 }
 
+TQuillSplitter::~TQuillSplitter() {
+    ReleaseLine();
+    if (FActiveControl)
+        FActiveControl->removeEventFilter(this);
+}
+
 bool TQuillSplitter::SizesWidth() const {
     return Align() == alLeft || Align() == alRight;
 }

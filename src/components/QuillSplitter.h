@@ -23,6 +23,8 @@ class TQuillSplitter : public QWidget {
     Q_OBJECT
 public:
     explicit TQuillSplitter(QWidget* parent = nullptr);
+    // Gives back the line and the borrowed key handling of a drag cut short.
+    ~TQuillSplitter() override;
 
     TAlign Align() const { return AlignOf(this); }
     // Also picks the split cursor that fits, unless a custom one was set.
