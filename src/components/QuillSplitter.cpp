@@ -47,7 +47,7 @@ QBrush CheckeredBrush() {
 } // namespace
 
 TQuillSplitter::TQuillSplitter(QWidget* parent) : QWidget(parent) {
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::TabFocus);
     setAccessibleName(tr("Splitter"));
     setCursor(Qt::SplitHCursor);
     resize(3, height());
@@ -312,9 +312,55 @@ void TQuillSplitter::EndSizing() {
     emit OnMoved();
 }
 
+void TQuillSplitter::KeyboardResize(int step) {
+    if (FControl)
+        return; // a mouse drag is in progress
+    FControl = FindSizedControl();
+    if (!FControl)
+        return;
+    FDownPos = QPoint(0, 0);
+    int newSize = 0, split = 0;
+    ComputeNewSize(SizesWidth() ? step : 0, SizesWidth() ? 0 : step, newSize, split);
+    if (ApproveResize(newSize)) {
+        FNewSize = newSize;
+        ApplyNewSize();
+    }
+    FControl = nullptr;
+}
+
+void TQuillSplitter::keyPressEvent(QKeyEvent* event) {
+    const bool horizontal = SizesWidth();
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+        if (horizontal == (event->key() == Qt::Key_Left))
+            return KeyboardResize(-kKeyStep);
+        break;
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        if (horizontal == (event->key() == Qt::Key_Right))
+            return KeyboardResize(kKeyStep);
+        break;
+    default:
+        break;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void TQuillSplitter::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void TQuillSplitter::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
+}
+
 void TQuillSplitter::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.fillRect(rect(), Color());
+    // With the keyboard focus the bar shows it in the selection colour.
+    p.fillRect(rect(), hasFocus() ? palette().color(QPalette::Highlight) : Color());
     if (FBeveled) {
         QRect r = rect();
         if (SizesWidth())

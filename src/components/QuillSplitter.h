@@ -8,6 +8,10 @@
 // The bar aligns itself in a TAlignPanel like its neighbours; the tracking
 // line is a short-lived child of the parent drawn above all its children,
 // so removing it leaves no trace.
+//
+// So that the bar can be used without a mouse, Tab reaches it (a click does
+// not take the focus from the control that has it) and the arrow keys of
+// its axis move it by kKeyStep pixels, as a drag of that length would.
 #include "toolkit/AlignPanel.h"
 
 #include <QBrush>
@@ -48,6 +52,8 @@ public:
     // by clearing accept (true on entry).
     std::function<void(TQuillSplitter* sender, int& newSize, bool& accept)> OnCanResize;
 
+    static constexpr int kKeyStep = 8;
+
     // The control a press would size now, or none.
     QWidget* FindSizedControl() const;
     // Dragging: the control being sized, or none.
@@ -71,6 +77,9 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -91,6 +100,7 @@ private:
     int FSplit = 0;
 
     bool SizesWidth() const;
+    void KeyboardResize(int step);
     void ComputeNewSize(int x, int y, int& newSize, int& split) const;
     void ApplyNewSize();
     void ToggleTrackLine();

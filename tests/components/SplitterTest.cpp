@@ -195,6 +195,20 @@ private slots:
         QCOMPARE(bar->x(), 0);
     }
 
+    void arrowKeysMoveTheFocusedBar() {
+        Browser b(rsPattern);
+        QSignalSpy moved(b.bar, &TQuillSplitter::OnMoved);
+        QTest::keyClick(b.rest, Qt::Key_Tab, Qt::ShiftModifier);
+        QVERIFY(b.bar->hasFocus());
+        QTest::keyClick(b.bar, Qt::Key_Right);
+        QTest::keyClick(b.bar, Qt::Key_Right);
+        QTest::keyClick(b.bar, Qt::Key_Left);
+        QTest::keyClick(b.bar, Qt::Key_Down); // not this bar's axis
+        QCOMPARE(b.tree->width(), 217 + TQuillSplitter::kKeyStep);
+        QCOMPARE(b.bar->x(), b.tree->width());
+        QCOMPARE(moved.count(), 3);
+    }
+
     void cursorFollowsAlignment() {
         TQuillSplitter bar;
         QCOMPARE(bar.cursor().shape(), Qt::SplitHCursor);
