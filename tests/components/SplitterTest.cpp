@@ -181,6 +181,34 @@ private slots:
         QCOMPARE(bar->x(), 298);
     }
 
+    void verticalBars_data() {
+        QTest::addColumn<int>("align");
+        QTest::addColumn<QRect>("sized"); // after a drag 20 pixels down
+        QTest::newRow("top") << int(alTop) << QRect(0, 0, 200, 60);
+        QTest::newRow("bottom") << int(alBottom) << QRect(0, 180, 200, 20);
+    }
+    void verticalBars() {
+        QFETCH(int, align);
+        QFETCH(QRect, sized);
+        TAlignPanel panel;
+        panel.resize(200, 200);
+        auto* rest = new QWidget(&panel);
+        SetAlignOf(rest, alClient);
+        auto* pane = new QWidget(&panel);
+        pane->resize(10, 40);
+        SetAlignOf(pane, TAlign(align));
+        auto* bar = new TQuillSplitter(&panel);
+        bar->resize(bar->width(), 3);
+        bar->SetAlign(TAlign(align));
+        panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(50, 1));
+        QTest::mouseMove(bar, QPoint(50, 21));
+        QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(50, 21));
+        QCOMPARE(pane->geometry(), sized);
+        QCOMPARE(bar->y(), align == alTop ? 60 : 177);
+    }
+
     void noNeighbourNoDrag() {
         TAlignPanel panel;
         panel.resize(200, 100);
