@@ -12,6 +12,8 @@ const char* const TQuillFileList::kHint =
 
 TQuillFileList::TQuillFileList(QWidget* parent) : TFileListBox(parent) {
     setToolTip(QString::fromUtf8(kHint));
+    // The hint goes at the first click; a screen reader keeps telling it.
+    setAccessibleDescription(QString::fromUtf8(kHint));
 }
 
 void TQuillFileList::DeselectAll() {
