@@ -6,9 +6,11 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace Merge {
 
@@ -19,75 +21,179 @@ namespace {
 constexpr std::size_t kBlockBytes = 61440;
 // One kernel copy call moves at most this much; the kernel may move less.
 constexpr std::size_t kKernelPiece = std::size_t{1} << 30;
+// Below this a file goes through the block buffer: one read and one write
+// cost less than setting up a copy inside the kernel.
+constexpr std::int64_t kKernelCopyFrom = 64 * 1024;
 
-struct stat StatOf(const Platform::File& file) {
-    struct stat st {};
-    if (::fstat(file.Descriptor(), &st) != 0) {
-        const int code = errno;
-        throw FileOpenError(
-            "Cannot open file \"" + file.Path() + "\". " + Platform::ErrorText(code), code);
-    }
-    return st;
-}
+enum class Access { Read, Write, WriteOrCreate };
 
-// Copies from in's position to the end of in, inside the kernel. True when
-// the end was reached; false when the rest must go through the blocks: the
-// file systems cannot copy between them ("not supported here"), or the copy
-// failed, in which case the blocks meet the same failure and raise it as a
-// read or write error.
-bool KernelCopy(int in, int out, std::int64_t size) {
-    std::int64_t copied = 0;
-    for (;;) {
-        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, kKernelPiece, 0);
-        if (n > 0) {
-            copied += n;
-            continue;
+// An open descriptor with the file's status, taken once. A merge of
+// thousands of small files spends most of its time opening them, so this
+// asks the system no more than it must.
+class OpenFile {
+public:
+    OpenFile(const std::string& path, Access access) : FPath(path) {
+        int flags = O_CLOEXEC | O_NONBLOCK;
+        flags |= access == Access::Read ? O_RDONLY : O_WRONLY;
+        if (access == Access::WriteOrCreate)
+            flags |= O_CREAT;
+        // Without blocking: a pipe under a file's name would otherwise wait
+        // for a writer that never comes, and the merge cannot be cancelled.
+        do
+            FFd = ::open(path.c_str(), flags, 0666);
+        while (FFd < 0 && errno == EINTR);
+        if (FFd < 0) {
+            const int code = errno;
+            Fail(access == Access::WriteOrCreate && !Platform::EntryExists(path) ? "create"
+                                                                                 : "open",
+                 Platform::ErrorText(code), code);
         }
-        if (n == 0)
-            // A file that reports a size it does not deliver (some virtual
-            // files do) is read to its end by the blocks instead.
-            return copied >= size;
-        if (errno != EINTR)
-            return false;
+        if (::fstat(FFd, &FStat) != 0) {
+            const int code = errno;
+            Fail("open", Platform::ErrorText(code), code);
+        }
+        if (S_ISDIR(FStat.st_mode))
+            Fail("open", Platform::ErrorText(EISDIR), EISDIR);
+        if (S_ISFIFO(FStat.st_mode) || S_ISSOCK(FStat.st_mode))
+            Fail("open", "It is a pipe or socket, not a file.", ENXIO);
+        // Regular files ignore the flag; a device is read as it would be
+        // without it.
+        if (!S_ISREG(FStat.st_mode))
+            ::fcntl(FFd, F_SETFL, ::fcntl(FFd, F_GETFL) & ~O_NONBLOCK);
     }
+    ~OpenFile() {
+        if (FFd >= 0)
+            ::close(FFd);
+    }
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+
+    int Fd() const { return FFd; }
+    const struct stat& Stat() const { return FStat; }
+
+    void SeekToEnd() {
+        if (::lseek(FFd, 0, SEEK_END) < 0) {
+            const int code = errno;
+            throw SystemError("Cannot seek in \"" + FPath + "\". " + Platform::ErrorText(code),
+                              code);
+        }
+    }
+
+    // One read of up to count bytes; 0 at the end.
+    std::size_t ReadSome(char* buffer, std::size_t count) {
+        for (;;) {
+            const ssize_t n = ::read(FFd, buffer, count);
+            if (n >= 0)
+                return static_cast<std::size_t>(n);
+            if (errno != EINTR)
+                throw StreamReadError("Stream read error", errno);
+        }
+    }
+
+    void Write(const char* data, std::size_t count) {
+        while (count != 0) {
+            const ssize_t n = ::write(FFd, data, count);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                throw StreamWriteError("Stream write error", n < 0 ? errno : ENOSPC);
+            data += n;
+            count -= static_cast<std::size_t>(n);
+        }
+    }
+
+    // A close that fails (a full network volume, say) loses data too.
+    void Close() {
+        const int fd = std::exchange(FFd, -1);
+        if (::close(fd) != 0 && errno != EINTR)
+            throw StreamWriteError("Stream write error", errno);
+    }
+
+private:
+    [[noreturn]] void Fail(const char* action, const std::string& reason, int code) {
+        if (FFd >= 0)
+            ::close(std::exchange(FFd, -1));
+        const std::string text =
+            std::string("Cannot ") + action + " file \"" + FPath + "\". " + reason;
+        if (action[0] == 'c')
+            throw FileCreateError(text, code);
+        throw FileOpenError(text, code);
+    }
+
+    std::string FPath;
+    int FFd = -1;
+    struct stat FStat {};
+};
+
+// Copies from in's position on, inside the kernel, until size bytes have
+// gone; returns how many did. It stops early, leaving the rest to the
+// blocks, where the file systems cannot copy between them ("not supported
+// here"), where the file ends before its size, and where the copy fails:
+// the blocks then meet the same failure and raise it as the read or write
+// error it is.
+std::int64_t KernelCopy(int in, int out, std::int64_t size) {
+    std::int64_t copied = 0;
+    while (copied < size) {
+        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, kKernelPiece, 0);
+        if (n > 0)
+            copied += n;
+        else if (n == 0 || errno != EINTR)
+            break;
+    }
+    return copied;
 }
 
-void BlockCopy(Platform::File& in, Platform::File& out) {
-    const auto buffer = std::make_unique_for_overwrite<char[]>(kBlockBytes);
+char* BlockBuffer() {
+    // The run is single-threaded; one buffer serves every file.
+    thread_local const auto buffer = std::make_unique_for_overwrite<char[]>(kBlockBytes);
+    return buffer.get();
+}
+
+// Copies the rest of in, from position on, up to its end, in blocks.
+void BlockCopy(OpenFile& in, OpenFile& out, std::int64_t position) {
+    const bool regular = S_ISREG(in.Stat().st_mode);
+    const std::int64_t size = in.Stat().st_size;
+    char* buffer = BlockBuffer();
     for (;;) {
-        const std::size_t n = in.Read(buffer.get(), kBlockBytes);
+        const std::size_t n = in.ReadSome(buffer, kBlockBytes);
         if (n == 0)
             return;
-        out.Write(buffer.get(), n);
+        out.Write(buffer, n);
+        position += static_cast<std::int64_t>(n);
+        // A short read that reaches the size the file had when it was
+        // opened is its end; another read would only say so. (A short read
+        // before that, as some network file systems give, goes on.)
+        if (regular && n < kBlockBytes && position >= size)
+            return;
     }
 }
 
 } // namespace
 
 void AppendFile(const std::string& source, const std::string& dest) {
-    Platform::File out = Platform::File::Open(dest, Platform::OpenMode::Write);
-    out.Seek(0, Platform::Whence::End);
-    Platform::File in = Platform::File::Open(source, Platform::OpenMode::Read);
-    const struct stat inSt = StatOf(in);
-    const struct stat outSt = StatOf(out);
+    OpenFile out(dest, Access::Write);
+    out.SeekToEnd();
+    OpenFile in(source, Access::Read);
     // The output among its own sources: copying it into itself would read
     // what it has just written and never reach its end.
-    if (inSt.st_dev == outSt.st_dev && inSt.st_ino == outSt.st_ino)
+    if (in.Stat().st_dev == out.Stat().st_dev && in.Stat().st_ino == out.Stat().st_ino)
         throw FileOpenError("Cannot open file \"" + source +
                                 "\". The file is in use as the destination of this copy.",
                             EBUSY);
-    if (!S_ISREG(inSt.st_mode) || inSt.st_size == 0 ||
-        !KernelCopy(in.Descriptor(), out.Descriptor(), inSt.st_size))
-        BlockCopy(in, out);
+    const std::int64_t size = in.Stat().st_size;
+    std::int64_t position = 0;
+    if (S_ISREG(in.Stat().st_mode) && size >= kKernelCopyFrom)
+        position = KernelCopy(in.Fd(), out.Fd(), size);
+    // The rest: all of a small file, what the kernel could not copy, and
+    // anything the file grew by meanwhile.
+    BlockCopy(in, out, position);
     in.Close();
     out.Close();
 }
 
 void AppendBytes(const std::string& dest, const std::string& bytes) {
-    Platform::File file = Platform::EntryExists(dest)
-                              ? Platform::File::Open(dest, Platform::OpenMode::Write)
-                              : Platform::File::Create(dest);
-    file.Seek(0, Platform::Whence::End);
+    OpenFile file(dest, Access::WriteOrCreate);
+    file.SeekToEnd();
     file.Write(bytes.data(), bytes.size());
     file.Close();
 }
