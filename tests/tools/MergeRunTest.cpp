@@ -13,6 +13,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -26,10 +27,18 @@ struct TestInputs : Merge::IMergeInputs {
     std::string folder;
     std::string output;
     std::string separator = Merge::kDefaultSeparator;
+    // Called with the count of output-name reads so far, before each answer:
+    // another program acting on the output between two files.
+    std::function<void(int)> onOutputName;
+    int outputReads = 0;
 
     std::vector<std::string> ListedFiles() override { return files; }
     std::string Folder() override { return folder; }
-    std::string OutputName() override { return output; }
+    std::string OutputName() override {
+        if (onOutputName)
+            onOutputName(++outputReads);
+        return output;
+    }
     std::string SeparatorText() override { return separator; }
 };
 
@@ -222,6 +231,49 @@ TEST_F(MergeRunTest, OutputAmongItsSourcesEndsTheRunThere) {
                              "\". The file is in use as the destination of this copy.");
         EXPECT_EQ(ReadAll(inputs.output), "one|");
         EXPECT_EQ(host.Status(), "File 1 of 2");
+    }
+}
+
+TEST_F(MergeRunTest, OutputChangedBetweenFilesIsFollowedByItsName) {
+    // The output stays open from file to file, yet what another program does
+    // to it meanwhile comes out as if it were opened afresh for every file.
+    List({{"a.txt", "A"}, {"b.txt", "B"}});
+    inputs.separator = "|";
+    const std::string moved = out / "moved.txt";
+    struct Case {
+        const char* what;
+        std::function<void()> act;
+        std::string output; // "" when the run ends with the open error
+        std::string movedContent;
+    };
+    const std::vector<Case> cases = {
+        {"appended to", [&] { std::ofstream(inputs.output, std::ios::app) << "X"; }, "A|XB|", ""},
+        {"moved away", [&] { std::filesystem::rename(inputs.output, moved); }, "", "A|"},
+        {"replaced",
+         [&] {
+             std::filesystem::rename(inputs.output, moved);
+             out.Write("Merge Output File.txt", "N");
+         },
+         "NB|", "A|"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove(inputs.output);
+        std::filesystem::remove(moved);
+        inputs.outputReads = 0;
+        // Reads: 1 at the start, then the content and the separator of each file.
+        inputs.onOutputName = [&](int read) {
+            if (read == 4)
+                c.act();
+        };
+        if (c.output.empty()) {
+            EXPECT_EQ(RunExpecting<FileOpenError>(),
+                      "Cannot open file \"" + inputs.output + "\". No such file or directory");
+        } else {
+            EXPECT_EQ(Run(), RunOutcome::Done);
+            EXPECT_EQ(ReadAll(inputs.output), c.output);
+        }
+        EXPECT_EQ(ReadAll(moved), c.movedContent);
     }
 }
 

@@ -27,6 +27,25 @@ constexpr std::int64_t kKernelCopyFrom = 64 * 1024;
 
 enum class Access { Read, Write, WriteOrCreate };
 
+// Writes all count bytes, or raises the write error (a full volume too).
+void WriteAll(int fd, const char* data, std::size_t count) {
+    while (count != 0) {
+        const ssize_t n = ::write(fd, data, count);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw StreamWriteError("Stream write error", n < 0 ? errno : ENOSPC);
+        data += n;
+        count -= static_cast<std::size_t>(n);
+    }
+}
+
+// Closes fd; a close that fails (a full network volume, say) loses data too.
+void CloseReporting(int fd) {
+    if (::close(fd) != 0 && errno != EINTR)
+        throw StreamWriteError("Stream write error", errno);
+}
+
 // An open descriptor with the file's status, taken once. A merge of
 // thousands of small files spends most of its time opening them, so this
 // asks the system no more than it must.
@@ -69,14 +88,19 @@ public:
     OpenFile& operator=(const OpenFile&) = delete;
 
     int Fd() const { return FFd; }
+    // Hands the descriptor over; the caller closes it.
+    int Release() { return std::exchange(FFd, -1); }
     const struct stat& Stat() const { return FStat; }
 
-    void SeekToEnd() {
-        if (::lseek(FFd, 0, SEEK_END) < 0) {
+    // Returns the new position.
+    std::int64_t SeekToEnd() {
+        const off_t position = ::lseek(FFd, 0, SEEK_END);
+        if (position < 0) {
             const int code = errno;
             throw SystemError("Cannot seek in \"" + FPath + "\". " + Platform::ErrorText(code),
                               code);
         }
+        return position;
     }
 
     // One read of up to count bytes; 0 at the end.
@@ -90,24 +114,9 @@ public:
         }
     }
 
-    void Write(const char* data, std::size_t count) {
-        while (count != 0) {
-            const ssize_t n = ::write(FFd, data, count);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                throw StreamWriteError("Stream write error", n < 0 ? errno : ENOSPC);
-            data += n;
-            count -= static_cast<std::size_t>(n);
-        }
-    }
+    void Write(const char* data, std::size_t count) { WriteAll(FFd, data, count); }
 
-    // A close that fails (a full network volume, say) loses data too.
-    void Close() {
-        const int fd = std::exchange(FFd, -1);
-        if (::close(fd) != 0 && errno != EINTR)
-            throw StreamWriteError("Stream write error", errno);
-    }
+    void Close() { CloseReporting(std::exchange(FFd, -1)); }
 
 private:
     [[noreturn]] void Fail(const char* action, const std::string& reason, int code) {
@@ -149,53 +158,87 @@ char* BlockBuffer() {
     return buffer.get();
 }
 
-// Copies the rest of in, from position on, up to its end, in blocks.
-void BlockCopy(OpenFile& in, OpenFile& out, std::int64_t position) {
+// Copies the rest of in, from position on, up to its end, in blocks;
+// returns how many bytes went.
+std::int64_t BlockCopy(OpenFile& in, int out, std::int64_t position) {
+    const std::int64_t start = position;
     const bool regular = S_ISREG(in.Stat().st_mode);
     const std::int64_t size = in.Stat().st_size;
     char* buffer = BlockBuffer();
     for (;;) {
         const std::size_t n = in.ReadSome(buffer, kBlockBytes);
         if (n == 0)
-            return;
-        out.Write(buffer, n);
+            return position - start;
+        WriteAll(out, buffer, n);
         position += static_cast<std::int64_t>(n);
         // A short read that reaches the size the file had when it was
         // opened is its end; another read would only say so. (A short read
         // before that, as some network file systems give, goes on.)
         if (regular && n < kBlockBytes && position >= size)
-            return;
+            return position - start;
     }
 }
 
 } // namespace
 
-void AppendFile(const std::string& source, const std::string& dest) {
-    OpenFile out(dest, Access::Write);
-    out.SeekToEnd();
+MergeOutput::~MergeOutput() {
+    if (FFd >= 0)
+        ::close(FFd);
+}
+
+void MergeOutput::Reach(const std::string& name, bool create) {
+    if (FFd >= 0 && name == FName) {
+        struct stat st {};
+        if (::stat(name.c_str(), &st) == 0 && st.st_dev == FDevice && st.st_ino == FInode) {
+            if (st.st_size != FPosition)
+                // Another program wrote to it: our bytes go after its.
+                FPosition = static_cast<std::int64_t>(::lseek(FFd, 0, SEEK_END));
+            if (FPosition >= 0)
+                return;
+        }
+    }
+    Close();
+    OpenFile file(name, create ? Access::WriteOrCreate : Access::Write);
+    FPosition = file.SeekToEnd();
+    FDevice = file.Stat().st_dev;
+    FInode = file.Stat().st_ino;
+    FName = name;
+    FFd = file.Release();
+}
+
+void MergeOutput::AppendFile(const std::string& source, const std::string& name) {
+    Reach(name, false);
+    const std::int64_t start = FPosition;
+    FPosition = -1; // unknown until the copy is through
     OpenFile in(source, Access::Read);
     // The output among its own sources: copying it into itself would read
     // what it has just written and never reach its end.
-    if (in.Stat().st_dev == out.Stat().st_dev && in.Stat().st_ino == out.Stat().st_ino)
+    if (in.Stat().st_dev == FDevice && in.Stat().st_ino == FInode)
         throw FileOpenError("Cannot open file \"" + source +
                                 "\". The file is in use as the destination of this copy.",
                             EBUSY);
     const std::int64_t size = in.Stat().st_size;
-    std::int64_t position = 0;
+    std::int64_t copied = 0;
     if (S_ISREG(in.Stat().st_mode) && size >= kKernelCopyFrom)
-        position = KernelCopy(in.Fd(), out.Fd(), size);
+        copied = KernelCopy(in.Fd(), FFd, size);
     // The rest: all of a small file, what the kernel could not copy, and
     // anything the file grew by meanwhile.
-    BlockCopy(in, out, position);
+    copied += BlockCopy(in, FFd, copied);
     in.Close();
-    out.Close();
+    FPosition = start + copied;
 }
 
-void AppendBytes(const std::string& dest, const std::string& bytes) {
-    OpenFile file(dest, Access::WriteOrCreate);
-    file.SeekToEnd();
-    file.Write(bytes.data(), bytes.size());
-    file.Close();
+void MergeOutput::AppendBytes(const std::string& name, const std::string& bytes) {
+    Reach(name, true);
+    const std::int64_t start = FPosition;
+    FPosition = -1;
+    WriteAll(FFd, bytes.data(), bytes.size());
+    FPosition = start + static_cast<std::int64_t>(bytes.size());
+}
+
+void MergeOutput::Close() {
+    if (FFd >= 0)
+        CloseReporting(std::exchange(FFd, -1));
 }
 
 } // namespace Merge

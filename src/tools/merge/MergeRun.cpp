@@ -44,17 +44,19 @@ RunOutcome MergeRun::Execute() {
 
     const std::vector<std::string> files = FInputs.ListedFiles();
     const auto count = static_cast<std::int64_t>(files.size());
+    MergeOutput merged;
     for (std::int64_t i = 0; i < count; ++i) {
         ShowProgress(i, count - 1);
         const std::string source =
             QuillTPU::AddTrailingDelimiter(FInputs.Folder()) + files[static_cast<std::size_t>(i)];
-        AppendFile(source, FInputs.OutputName());
+        merged.AppendFile(source, FInputs.OutputName());
         // A separator that cannot be written ends the run like the content
         // would: skipping it quietly would leave a merge that looks whole.
         const std::string& separator = SeparatorBytes();
         if (!separator.empty())
-            AppendBytes(FInputs.OutputName(), separator);
+            merged.AppendBytes(FInputs.OutputName(), separator);
     }
+    merged.Close();
     return RunOutcome::Done;
 }
 
