@@ -10,7 +10,8 @@ namespace Merge {
 class IMergeInputs {
 public:
     virtual ~IMergeInputs() = default;
-    // The names the file list shows, bare (no folder), in the list's order.
+    // The names the file list shows, bare (no folder), in the list's order;
+    // read at the start (is there any?) and once more before the first file.
     // The run takes them as they are; it never re-reads the folder.
     virtual std::vector<std::string> ListedFiles() = 0;
     // The folder list's current folder; read for every file.
