@@ -207,10 +207,14 @@ RunOutcome SpeedTestRun::Execute() {
                         Platform::ErrorText(code));
         }
     }
-    if (::lstat(session.testFile.c_str(), &st) == 0)
+    if (::lstat(session.testFile.c_str(), &st) == 0) {
+        if (session.marks->IsOwnFile(kTestFileName))
+            return fail("The test file \"" + session.testFile +
+                        "\" left by an earlier run cannot be removed.");
         return fail("The file \"" + session.testFile +
                     "\" was not made by the speed test, so it stays. Move it away to test this "
                     "drive.");
+    }
 
     const std::int32_t mb = FInputs.TestSizeMB();
     if (mb < 1)
