@@ -6,7 +6,10 @@
 #include "platform/FileSystem.h"
 
 #include <cerrno>
+#include <cstdlib>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace QuillTPU {
@@ -165,6 +168,21 @@ std::int32_t EnsureFolder(const std::string& path) {
 
 std::string AppFolder() {
     return ExtractFilePath(Platform::ExecutablePath());
+}
+
+std::string DefaultOutputFolder() {
+    // An installed program lives under /usr, where a user must never be
+    // offered to write gigabytes of test files; a build folder or a copy in
+    // the user's own files is fine.
+    const std::string folder = AppFolder();
+    if (!folder.empty() && ::access(folder.c_str(), W_OK | X_OK) == 0)
+        return folder;
+    const char* home = std::getenv("HOME");
+    if (home && *home)
+        return AddTrailingDelimiter(home);
+    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir && *pw->pw_dir)
+        return AddTrailingDelimiter(pw->pw_dir);
+    return folder;
 }
 
 bool StringToFile(const std::string& fileName, const std::string& data, bool overwrite,

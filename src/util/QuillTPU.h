@@ -56,6 +56,9 @@ bool ForceFolders(const std::string& path);
 std::int32_t EnsureFolderSilent(const std::string& path);
 std::int32_t EnsureFolder(const std::string& path);
 std::string AppFolder();
+// The generator's default output folder: the program's folder when the user
+// may write there, otherwise the user's home folder.
+std::string DefaultOutputFolder();
 bool StringToFile(const std::string& fileName, const std::string& data, bool overwrite,
                   bool showErrors = false);
 // Appends source to the end of dest; every failure is raised.

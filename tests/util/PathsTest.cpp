@@ -171,6 +171,8 @@ TEST(AppFolder, IsTheFolderOfTheRunningProgram) {
     ASSERT_FALSE(folder.empty());
     EXPECT_EQ(folder.back(), '/');
     EXPECT_TRUE(fs::exists(folder + "core_tests"));
+    // The tests run from a build folder the user may write to.
+    EXPECT_EQ(DefaultOutputFolder(), folder);
 }
 
 TEST(StringToFile, AppendsOrReplaces) {
