@@ -12,7 +12,8 @@
 //
 // Counters: the mean MB/s of each side, ratio = run / fio of the means,
 // best_ratio = run / fio of the best rounds (a shared disk's figures vary;
-// the best is the least disturbed), and the growth of the peak resident set
+// the best is the least disturbed), median_ratio = the median of the rounds'
+// ratios (each round's two sides ran back to back), and the growth of the peak resident set
 // during the runs.
 #include "platform/DriveTable.h"
 #include "tools/speedtest/SpeedTestRun.h"
@@ -32,6 +33,8 @@
 #include <string>
 #include <sys/resource.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -166,6 +169,12 @@ void EnsureFio() {
         throw std::runtime_error("fio is missing and cannot be installed (apt-get install fio)");
 }
 
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
 long PeakRssKB() {
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
@@ -189,10 +198,12 @@ void SpeedTestAgainstFio(benchmark::State& state) {
         const int roundCount = roundsText ? std::max(1, std::atoi(roundsText)) : 3;
         double runWrite = 0, runRead = 0, fioWrite = 0, fioRead = 0;
         double bestRunWrite = 0, bestRunRead = 0, bestFioWrite = 0, bestFioRead = 0;
+        std::vector<double> writeRatios, readRatios; // per round
         const long rssBefore = PeakRssKB();
         int rounds = 0;
         for (auto _ : state) {
             for (int round = 0; round < roundCount; ++round, ++rounds) {
+                std::pair<double, double> roundRun, roundFio;
                 for (int side = 0; side < 2; ++side) {
                     // Each side starts on a settled volume: what the other
                     // side left for the host to write back would slow it.
@@ -208,6 +219,7 @@ void SpeedTestAgainstFio(benchmark::State& state) {
                                   << " MB/s\n";
                         runWrite += w;
                         runRead += r;
+                        roundRun = {w, r};
                         bestRunWrite = std::max(bestRunWrite, w);
                         bestRunRead = std::max(bestRunRead, r);
                     } else {
@@ -219,10 +231,13 @@ void SpeedTestAgainstFio(benchmark::State& state) {
                                   << " MB/s\n";
                         fioWrite += w;
                         fioRead += r;
+                        roundFio = {w, r};
                         bestFioWrite = std::max(bestFioWrite, w);
                         bestFioRead = std::max(bestFioRead, r);
                     }
                 }
+                writeRatios.push_back(roundRun.first / roundFio.first);
+                readRatios.push_back(roundRun.second / roundFio.second);
             }
         }
         QuillTPU::SetMessagePresenter(nullptr);
@@ -235,6 +250,8 @@ void SpeedTestAgainstFio(benchmark::State& state) {
         state.counters["read_ratio"] = runRead / fioRead;
         state.counters["best_write_ratio"] = bestRunWrite / bestFioWrite;
         state.counters["best_read_ratio"] = bestRunRead / bestFioRead;
+        state.counters["median_write_ratio"] = Median(writeRatios);
+        state.counters["median_read_ratio"] = Median(readRatios);
         state.counters["peak_rss_growth_KB"] = static_cast<double>(PeakRssKB() - rssBefore);
         state.counters["peak_rss_KB"] = static_cast<double>(PeakRssKB());
     } catch (const std::exception& e) {
