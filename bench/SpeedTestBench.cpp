@@ -135,8 +135,12 @@ public:
         fs::create_directories(FFolder);
         // Room for the test file and the file system's own blocks (journal, tables).
         const std::string imageMB = std::to_string(mb + mb / 16 + 256);
-        if (!Run("truncate -s " + imageMB + "M '" + FImage + "' && mkfs.ext4 -q -F -m 0 '" +
-                 FImage + "' >/dev/null"))
+        // The image is written out in full first: the first write into a
+        // hole of a sparse image costs the host an allocation, and whichever
+        // side wrote there first would pay for it.
+        if (!Run("dd if=/dev/zero of='" + FImage + "' bs=1M count=" + imageMB +
+                 " oflag=direct conv=fsync status=none && mkfs.ext4 -q -F -m 0 '" + FImage +
+                 "' >/dev/null"))
             throw std::runtime_error("cannot make the ext4 image");
         FLoop = Output("losetup --direct-io=on --find --show '" + FImage + "'");
         while (!FLoop.empty() && FLoop.back() == '\n')
