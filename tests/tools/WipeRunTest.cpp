@@ -170,6 +170,7 @@ TEST_P(WipeTest, PassesFillTheFreeSpaceAndDeleteTheirFiles) {
          {Progress(1, 64, 100, 64), Progress(1, 128, 36, 64), Progress(2, 64, 100, 64),
           Progress(2, 128, 36, 64), "Done"}},
         {"no free space", MB, MB, 2, 64, {}, {"Done"}},
+        {"no pass", MB, 0, 0, 64, {}, {"Done"}},
         {"free space below the buffer",
          7 * MB / 2,
          0,

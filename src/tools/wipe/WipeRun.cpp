@@ -172,6 +172,7 @@ RunOutcome WipeRun::Run(QuillTPU::TaskScope& scope) {
         }
         RemoveOwnFiles();
     }
+    RemoveOwnFiles(); // the folder, when no pass ran
     FHost.SetStatus(kDoneStatus);
     scope.End();
     return RunOutcome::Done;
