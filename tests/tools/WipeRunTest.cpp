@@ -217,21 +217,32 @@ TEST_P(WipeTest, PassesFillTheFreeSpaceAndDeleteTheirFiles) {
     }
 }
 
+// With the mark as an attribute, and as the ledger of a file system that
+// keeps no user attributes.
 TEST_P(WipeTest, CancelDeletesThePassAndTheFolder) {
     MAKE_VOLUME(16 * MB);
     inputs.bufferMB = 1;
     inputs.passes = 3;
-    host.onPump = [this] {
-        if (host.pumps == 3)
-            host.cancel = true;
-    };
-    EXPECT_EQ(Run(), RunOutcome::Canceled);
-    EXPECT_EQ(host.pumps, 3);
-    EXPECT_EQ(host.statuses, (std::vector<std::string>{Progress(1, 1, 16, 1), Progress(1, 2, 15, 1),
-                                                       "  CANCELED!"}));
-    EXPECT_EQ(host.events[host.events.size() - 2], "EndTask");
-    EXPECT_EQ(Listing(work), "-");
-    EXPECT_EQ(BytesIn(volumeRoot), 0);
+    for (const bool ledger : {false, true}) {
+        SCOPED_TRACE(ledger ? "ledger" : "attribute");
+        Platform::TToolMarks::UseLedgerOnly(ledger);
+        host = RecordingTaskHost();
+        host.onPump = [this] {
+            if (host.pumps == 3)
+                host.cancel = true;
+        };
+        EXPECT_EQ(Run(), RunOutcome::Canceled);
+        Platform::TToolMarks::UseLedgerOnly(false);
+        EXPECT_EQ(host.pumps, 3);
+        // The ledger takes a few bytes of the volume.
+        const int freeMB = ledger ? 15 : 16;
+        EXPECT_EQ(host.statuses,
+                  (std::vector<std::string>{Progress(1, 1, freeMB, 1),
+                                            Progress(1, 2, freeMB - 1, 1), "  CANCELED!"}));
+        EXPECT_EQ(host.events[host.events.size() - 2], "EndTask");
+        EXPECT_EQ(Listing(work), "-");
+        EXPECT_EQ(BytesIn(volumeRoot), 0);
+    }
 }
 
 // A user's files are never replaced or deleted, and nothing is written
