@@ -151,3 +151,34 @@ TEST_F(GeneratorTest, AnErrorLeavingTheRunEndsItsTask) {
     EXPECT_EQ(host.events.back(), "EndTask");
     EXPECT_EQ(std::count(host.events.begin(), host.events.end(), "EndTask"), 1);
 }
+
+// Nothing typed into the pattern fields leads out of the output folder, and
+// a link under a pattern name is replaced as a link, its target untouched.
+TEST_F(GeneratorTest, PatternNamesStayInTheFolderAndNeverWriteThroughALink) {
+    const std::pair<std::string, std::string> escapes[] = {
+        {"../esc", "Bin"}, {"sub/x", "Bin"}, {"ok", "a/b"}, {std::string("nul\0x", 5), "Bin"}};
+    for (const auto& [name, ext] : escapes) {
+        SCOPED_TRACE(name + "." + ext);
+        presenter.shown.clear();
+        inputs.patternName = name;
+        inputs.patternExtension = ext;
+        EXPECT_EQ(Run(), RunOutcome::Stopped);
+        ASSERT_EQ(presenter.shown.size(), 1u);
+        EXPECT_EQ(
+            presenter.shown[0].text.rfind(ext == "a/b" ? "The extension" : "The file name", 0), 0u);
+        EXPECT_TRUE(Names().empty());
+    }
+    EXPECT_FALSE(
+        std::filesystem::exists(std::filesystem::path(dir.Path()).parent_path() / "esc1.Bin"));
+
+    TempDir elsewhere;
+    const std::string target = elsewhere.Write("user.txt", "the user's data");
+    std::filesystem::create_symlink(target, dir / "Link1.txt");
+    inputs.patternName = "Link";
+    inputs.patternExtension = "txt";
+    inputs.size = 100;
+    EXPECT_EQ(Run(), RunOutcome::Done);
+    EXPECT_EQ(ReadAll(target), "the user's data");
+    EXPECT_FALSE(std::filesystem::is_symlink(dir / "Link1.txt"));
+    EXPECT_EQ(SizeOf("Link1.txt"), 100);
+}

@@ -8,6 +8,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace Generator {
 
@@ -33,6 +36,11 @@ std::string FileErrorText(const char* action, const std::string& name, int code)
     return std::string("Cannot ") + action + " file \"" + name + "\". " + Platform::ErrorText(code);
 }
 
+bool IsSymbolicLink(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 } // namespace
 
 GeneratorRun::GeneratorRun(QuillTPU::ITaskHost& host, IGeneratorInputs& inputs)
@@ -53,6 +61,8 @@ RunOutcome GeneratorRun::Execute() {
         QuillTPU::ShowPlainMessage(kEmptyTextMessage);
         return RunOutcome::Stopped;
     }
+    if (!FInputs.RandomName() && !PatternStaysInFolder())
+        return RunOutcome::Stopped;
     if (QuillTPU::EnsureFolder(FInputs.OutputFolder()) == -1)
         return RunOutcome::Stopped; // EnsureFolder has told the user why
 
@@ -117,6 +127,24 @@ RunOutcome GeneratorRun::CheckFileInputs(std::string& folder, std::u16string& te
     return RunOutcome::Done;
 }
 
+// A "/" in the name or extension would write into another folder ("../x"
+// leaves the output folder); a NUL would cut the name short.
+bool GeneratorRun::PatternStaysInFolder() {
+    const std::pair<const char*, std::string> fields[] = {
+        {"file name", FInputs.PatternName()}, {"extension", FInputs.PatternExtension()}};
+    for (const auto& [field, text] : fields) {
+        for (const char c : {'/', '\0'}) {
+            if (text.find(c) == std::string::npos)
+                continue;
+            const std::string character = c == '/' ? "\"/\"" : "a NUL character";
+            QuillTPU::ShowPlainMessage(std::string("The ") + field + " cannot contain " +
+                                       character + ".");
+            return false;
+        }
+    }
+    return true;
+}
+
 std::string GeneratorRun::FileName(const std::string& folder, std::int64_t counter,
                                    bool randomName) {
     if (randomName)
@@ -133,9 +161,16 @@ RunOutcome GeneratorRun::CreateFile(const std::string& folder, std::int64_t coun
                                     bool randomName, std::string& name, Platform::File& file) {
     for (int draw = 1;; ++draw) {
         try {
-            file = Platform::File::Create(name, randomName);
+            // Never through a symbolic link: the file it leads to is not
+            // the one the user named.
+            file = Platform::File::Create(name, randomName, O_NOFOLLOW);
             return RunOutcome::Done;
         } catch (const FileCreateError& e) {
+            // A pattern name replaces its namesake; when that is a link,
+            // the link goes (as a link) and a new file takes its name.
+            if (!randomName && e.Code() == ELOOP && draw == 1 && IsSymbolicLink(name) &&
+                ::unlink(name.c_str()) == 0)
+                continue;
             if (!randomName || e.Code() != EEXIST || draw >= kMaxNameDraws)
                 return FileFailure("create", name, e.Code());
             name = FileName(folder, counter, randomName);

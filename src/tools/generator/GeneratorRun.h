@@ -47,6 +47,7 @@ private:
     // One file of the run: each step returns Done to go on.
     RunOutcome WriteFile(std::int64_t counter, std::int64_t size);
     RunOutcome CheckFileInputs(std::string& folder, std::u16string& text);
+    bool PatternStaysInFolder();
     std::string FileName(const std::string& folder, std::int64_t counter, bool randomName);
     RunOutcome CreateFile(const std::string& folder, std::int64_t counter, bool randomName,
                           std::string& name, Platform::File& file);
