@@ -2,6 +2,8 @@
 // written. None of them may end with "Done in" or the beep.
 #include "GeneratorFixture.h"
 
+#include "platform/VolumeQuery.h"
+
 #include <sys/mount.h>
 
 #include <algorithm>
@@ -124,6 +126,7 @@ TEST_F(GeneratorTest, FullVolumeStopsTheRunWithTheMessage) {
     } unmount{mountPoint.Path()};
 
     inputs.output = mountPoint.Path();
+    presenter.answer = true; // asked about the space first, and told to go on
     inputs.count = 5;
     inputs.size = 400 * 1024;
     inputs.bufferKB = 100;
@@ -181,4 +184,28 @@ TEST_F(GeneratorTest, PatternNamesStayInTheFolderAndNeverWriteThroughALink) {
     EXPECT_EQ(ReadAll(target), "the user's data");
     EXPECT_FALSE(std::filesystem::is_symlink(dir / "Link1.txt"));
     EXPECT_EQ(SizeOf("Link1.txt"), 100);
+}
+
+// More than the volume holds: asked first; No writes nothing, Yes runs.
+TEST_F(GeneratorTest, ARunLargerThanTheFreeSpaceAsksFirst) {
+    Platform::ScopedVolumeQuery tenMB([](const std::string&, int*) {
+        return std::optional<Platform::VolumeBlocks>({4096, 1 << 20, 2560, 2560});
+    });
+    inputs.count = 3;
+    inputs.size = 4 * MB;
+    for (const bool yes : {false, true}) {
+        presenter.answer = yes;
+        presenter.questions.clear();
+        EXPECT_EQ(Run(), yes ? RunOutcome::Done : RunOutcome::Stopped);
+        ASSERT_EQ(presenter.questions.size(), 1u);
+        EXPECT_EQ(presenter.questions[0],
+                  "Confirm|The files need 12.0 MB, but only 10.0 MB is free on this drive.\r\n"
+                  "Create them anyway?");
+        EXPECT_EQ(Names().size(), yes ? 3u : 0u);
+        EXPECT_FALSE(host.busy);
+    }
+    inputs.count = 2; // 8 MB fit: no question
+    presenter.questions.clear();
+    EXPECT_EQ(Run(), RunOutcome::Done);
+    EXPECT_TRUE(presenter.questions.empty());
 }

@@ -6,6 +6,8 @@
 #include "platform/File.h"
 #include "util/QuillTPU.h"
 
+#include "platform/VolumeQuery.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
@@ -65,11 +67,13 @@ RunOutcome GeneratorRun::Execute() {
         return RunOutcome::Stopped;
     if (QuillTPU::EnsureFolder(FInputs.OutputFolder()) == -1)
         return RunOutcome::Stopped; // EnsureFolder has told the user why
+    const std::int64_t count = FInputs.NumberOfFiles();
+    if (!RoomOrConsent(size, count))
+        return RunOutcome::Stopped;
 
     FHost.ClearCancel();
     FHost.SetStatus(kCreatingStatus);
     const std::uint32_t start = FTickCount();
-    const std::int64_t count = FInputs.NumberOfFiles();
     for (std::int64_t counter = 1; counter <= count; ++counter) {
         const RunOutcome outcome = WriteFile(counter, size);
         if (outcome != RunOutcome::Done)
@@ -125,6 +129,27 @@ RunOutcome GeneratorRun::CheckFileInputs(std::string& folder, std::u16string& te
         }
     }
     return RunOutcome::Done;
+}
+
+// A run that would fill its volume (a system disk, say) asks first; an
+// unknown free space does not stop anyone.
+bool GeneratorRun::RoomOrConsent(std::int64_t size, std::int64_t count) {
+    const std::int64_t perFile =
+        size + (FInputs.MakeUnique() ? static_cast<std::int64_t>(kUniqueTailBytes) : 0);
+    std::int64_t total = 0;
+    const bool fits = !__builtin_mul_overflow(perFile, std::max<std::int64_t>(count, 0), &total);
+    const auto volume = Platform::QueryVolumeBlocks(FInputs.OutputFolder());
+    if (!volume)
+        return true;
+    std::int64_t free = 0;
+    if (__builtin_mul_overflow(volume->blocksAvailable, volume->blockSize, &free))
+        return true;
+    if (fits && total <= free)
+        return true;
+    return QuillTPU::MessagePresenter().Confirm(
+        "Confirm", "The files need " + (fits ? QuillTPU::FormatSize(total) : "more than 8 EB") +
+                       ", but only " + QuillTPU::FormatSize(free) +
+                       " is free on this drive.\r\nCreate them anyway?");
 }
 
 // A "/" in the name or extension would write into another folder ("../x"

@@ -48,6 +48,7 @@ private:
     RunOutcome WriteFile(std::int64_t counter, std::int64_t size);
     RunOutcome CheckFileInputs(std::string& folder, std::u16string& text);
     bool PatternStaysInFolder();
+    bool RoomOrConsent(std::int64_t size, std::int64_t count);
     std::string FileName(const std::string& folder, std::int64_t counter, bool randomName);
     RunOutcome CreateFile(const std::string& folder, std::int64_t counter, bool randomName,
                           std::string& name, Platform::File& file);
