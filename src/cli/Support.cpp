@@ -1,8 +1,12 @@
 #include "cli/Support.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 
+#include "platform/DriveTable.h"
+
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 
 namespace Cli {
@@ -119,6 +123,30 @@ std::optional<std::int64_t> FreeBytesFor(const std::string& path) {
             probe.resize(slash);
         }
     }
+}
+
+char DriveLetterFor(const std::string& path) {
+    struct stat target {};
+    if (::stat(path.c_str(), &target) != 0)
+        return 0;
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    const std::string real = resolved ? resolved : path;
+    std::free(resolved);
+    char letter = 0;
+    std::size_t best = 0;
+    for (const auto& drive : Platform::ReadDriveTable()) {
+        struct stat mount {};
+        if (::stat(drive.mountPoint.c_str(), &mount) != 0 || mount.st_dev != target.st_dev)
+            continue;
+        const std::string& root = drive.root;
+        const bool under = real.rfind(root, 0) == 0 || real == drive.mountPoint;
+        const std::size_t weight = under ? drive.mountPoint.size() + 1 : 0;
+        if (!letter || weight > best) {
+            letter = drive.letter;
+            best = weight;
+        }
+    }
+    return letter;
 }
 
 std::int64_t SaturatingProduct(std::int64_t a, std::int64_t b) {

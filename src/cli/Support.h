@@ -17,6 +17,11 @@ std::string JsonString(const std::string& text);
 // hold it once created (the nearest existing folder above it counts);
 // nullopt when the volume does not answer.
 std::optional<std::int64_t> FreeBytesFor(const std::string& path);
+// The letter of the drive (platform/DriveTable.h) that holds path: the
+// drive whose mount point lies on the same volume; where several do, the
+// one whose mount point is the longest start of the path. 0 when none.
+char DriveLetterFor(const std::string& path);
+
 // a * b, or the largest int64 when that does not fit.
 std::int64_t SaturatingProduct(std::int64_t a, std::int64_t b);
 
