@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include <poll.h>
 #include <unistd.h>
 
 namespace Cli {
@@ -20,11 +21,22 @@ std::string TerminalLines(const std::string& text) {
     return lines;
 }
 
-// One line from stdin, read unbuffered so a signal ends the wait (EINTR).
-// nullopt at end of input or when a signal came.
+// One line from stdin, read unbuffered; the wait also ends when a cancel
+// signal comes. nullopt at end of input or for a signal.
 std::optional<std::string> ReadAnswerLine() {
+    const int signals = InstallCancelSignals();
     std::string line;
     for (;;) {
+        if (CancelSignalled())
+            return std::nullopt;
+        pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {signals, POLLIN, 0}};
+        if (::poll(fds, signals >= 0 ? 2 : 1, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return std::nullopt;
+        }
+        if (!(fds[0].revents & (POLLIN | POLLHUP | POLLERR)))
+            continue;
         char c = 0;
         const ssize_t got = ::read(STDIN_FILENO, &c, 1);
         if (got == 1) {
@@ -33,7 +45,7 @@ std::optional<std::string> ReadAnswerLine() {
             line += c;
             continue;
         }
-        if (got < 0 && errno == EINTR && !CancelSignalled())
+        if (got < 0 && errno == EINTR)
             continue;
         return std::nullopt;
     }

@@ -1,24 +1,11 @@
 #include "cli/TerminalTaskHost.h"
 
 #include "platform/Clock.h"
-
-#include <csignal>
+#include "platform/StopSignals.h"
 
 namespace Cli {
 
 namespace {
-
-volatile std::sig_atomic_t gCancelSignals = 0;
-
-extern "C" void OnCancelSignal(int signal) {
-    if (gCancelSignals != 0) {
-        // Asked twice: the user wants out now, cleanup or not.
-        std::signal(signal, SIG_DFL);
-        std::raise(signal);
-        return;
-    }
-    gCancelSignals = 1;
-}
 
 // A terminal is repainted often enough to look live; a log gets a line a
 // second, plus the last one.
@@ -27,18 +14,13 @@ constexpr std::uint64_t kLogInterval = 1'000'000'000;
 
 } // namespace
 
-void InstallCancelSignals() {
-    struct sigaction action {};
-    action.sa_handler = OnCancelSignal;
-    sigemptyset(&action.sa_mask);
-    // No SA_RESTART: a question waiting for its answer returns at once.
-    action.sa_flags = 0;
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
-        sigaction(signal, &action, nullptr);
+int InstallCancelSignals() {
+    return Platform::StopSignals::Install();
 }
 
 bool CancelSignalled() {
-    return gCancelSignals != 0;
+    // The handler keeps the last signal: once set, it stays set.
+    return Platform::StopSignals::LastSignal() != 0;
 }
 
 TerminalTaskHost::TerminalTaskHost(std::FILE* out, bool inPlace) : FOut(out), FInPlace(inPlace) {}

@@ -10,9 +10,10 @@
 
 namespace Cli {
 
-// Routes SIGINT, SIGTERM and SIGHUP to the cancel flag. A second signal
-// ends the program at once, for a run that cannot stop where it stands.
-void InstallCancelSignals();
+// Routes SIGINT, SIGTERM and SIGHUP to the cancel flag. Returns the
+// descriptor that becomes readable when a signal comes (-1: none could be
+// made, and the signals keep their default action: they end the program).
+int InstallCancelSignals();
 bool CancelSignalled();
 
 class TerminalTaskHost final : public QuillTPU::ITaskHost {
