@@ -7,7 +7,7 @@ namespace Cli {
 namespace {
 
 constexpr const char* kGenerateHelp =
-    R"(Creates COUNT files of SIZE bytes each in FOLDER (made when missing).
+    R"(Creates N files of SIZE bytes each in FOLDER (made when missing).
 
 Options:
   --count N          number of files, 1 to 2100000000 (default 50)
@@ -21,7 +21,9 @@ Options:
                      same name is replaced
   --random           pseudo-random content (default)
   --text TEXT        the text repeated to the size; "\n" is a line break,
-                     written as CR LF; at most 1024 characters
+                     written as CR LF; at most 1024 characters, each written
+                     as one byte (the low 8 bits of its code), as the window
+                     writes them
   --text-file PATH   the same with the UTF-8 text of a file, as it is
   --unique           append 1024 random bytes to every file (with --text or
                      --text-file only)
