@@ -23,8 +23,8 @@ void PrintOverview(std::FILE* out) {
     for (const auto& command : Cli::Commands())
         std::fprintf(out, "  %-10s %s\n", command.name, command.summary);
     std::fprintf(out,
-                 "\n'%s COMMAND --help' shows a command's options, '%s --version' the\n"
-                 "version. Progress and messages go to stderr. Ctrl+C, SIGTERM and SIGHUP\n"
+                 "\n'%s COMMAND --help' shows a command's options, '%s --version'\n"
+                 "the version. Progress and messages go to stderr. Ctrl+C, SIGTERM and SIGHUP\n"
                  "cancel a run where it can stop. Exit status: 0 done, 1 failed or declined,\n"
                  "2 wrong usage (nothing written), 130 canceled.\n",
                  kProgram, kProgram);
