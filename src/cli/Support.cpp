@@ -69,6 +69,9 @@ std::string WithCrLf(const std::string& text) {
 }
 
 std::string JsonString(const std::string& text) {
+    // A name that is no UTF-8 (Linux allows any bytes) is shown byte by
+    // byte, as Latin-1, so the output stays valid JSON.
+    const bool utf8 = Utf8ToUtf16(text).has_value();
     std::string result = "\"";
     for (const char c : text) {
         switch (c) {
@@ -88,7 +91,8 @@ std::string JsonString(const std::string& text) {
             result += "\\t";
             break;
         default:
-            if (static_cast<unsigned char>(c) < 0x20) {
+            if (static_cast<unsigned char>(c) < 0x20 ||
+                (!utf8 && static_cast<unsigned char>(c) >= 0x80)) {
                 char escape[8];
                 std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned char>(c));
                 result += escape;
