@@ -1,12 +1,13 @@
-// The window itself: creation, the bottom bar, the page control, the task
-// handlers' net, and the end of the program.
+// The window itself: creation, the bottom bar, the page control, settings,
+// and the end of the program.
 #include "app/FormMain.h"
 
 #include "app/FormBuilders.h"
-#include "app/Logo.h"
+#include "app/SettingsBindings.h"
+#include "app/SettingsStore.h"
+#include "app/tabs/Tabs.h"
 #include "components/FreeDiskSpace.h"
 #include "toolkit/SystemHelpers.h"
-#include "toolkit/TImage.h"
 #include "util/QuillTPU.h"
 #include "util/Random.h"
 
@@ -22,19 +23,13 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+
 #include <algorithm>
+#include <iostream>
 
 using FormBuilders::NewButton;
 
 namespace {
-
-QWidget* NewPage(QTabWidget* pages, const char* objectName, const char* caption) {
-    auto* page = new QWidget(pages);
-    page->setObjectName(objectName);
-    page->setAccessibleName(caption);
-    pages->addTab(page, caption);
-    return page;
-}
 
 // Narrower tab padding, so that all six captions fit the minimum width.
 class TCompactTabStyle final : public QProxyStyle {
@@ -47,12 +42,12 @@ public:
     }
 };
 
+const QString kSec = QString::fromLatin1(SettingsStore::kSection);
+
 } // namespace
 
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     BuildWindow();
-    BuildGeneratorTab();
-    BuildSettingsTab();
     FTaskControl = new TTaskControl(this, btnCancel, StatusBar, this);
     connect(FTaskControl, &TTaskControl::TaskEnded, this, [this] {
         // A close that waited for the task: the run still has to leave its
@@ -60,16 +55,16 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
         if (FClosePending)
             QTimer::singleShot(0, this, &QWidget::close);
     });
-    Connect(btnCancel, &QPushButton::clicked, &TMainForm::btnCancelClick);
-    Connect(btnSupport, &QPushButton::clicked, &TMainForm::btnSupportClick);
-    Connect(btnMore, &QPushButton::clicked, &TMainForm::btnMoreClick);
-    Connect(imgLogo2, &TImage::Clicked, &TMainForm::btnMoreClick);
-    ConnectGeneratorTab();
+    BuildTabs();
+    using ErrorReporting::Connect;
+    Connect(btnCancel, &QPushButton::clicked, this, &TMainForm::btnCancelClick);
+    Connect(btnSupport, &QPushButton::clicked, this, &TMainForm::btnSupportClick);
+    Connect(btnMore, &QPushButton::clicked, this, &TMainForm::btnMoreClick);
     FormCreate();
 }
 
 TMainForm::~TMainForm() {
-    ErrorReporting::RunGuarded([this] { FormDestroy(); });
+    ErrorReporting::RunGuarded([this] { FormDestroy(EndReason::Stopped); });
 }
 
 void TMainForm::BuildWindow() {
@@ -90,23 +85,25 @@ void TMainForm::BuildWindow() {
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-
     pagCrtl = new QTabWidget(central);
     pagCrtl->setObjectName("pagCrtl");
     pagCrtl->setMinimumSize(350, 450);
     auto* tabStyle = new TCompactTabStyle(QStyleFactory::create(QApplication::style()->name()));
     tabStyle->setParent(pagCrtl);
     pagCrtl->tabBar()->setStyle(tabStyle);
-    tabMain = NewPage(pagCrtl, "tabMain", "Stackwell");
-    tabDiskSpeed = NewPage(pagCrtl, "tabDiskSpeed", "Drive speed");
-    tabWipe = NewPage(pagCrtl, "tabWipe", "Data wipe");
-    tabSpace = NewPage(pagCrtl, "tabSpace", "Disk space");
-    TFreeDiskSpace::PlaceOn(tabSpace); // lists the drives ready now, once
-    tabMerge = NewPage(pagCrtl, "tabMerge", "Merge files");
-    tabSettings = NewPage(pagCrtl, "tabSettings", "Settings");
+    AddPages();
     layout->addWidget(pagCrtl, 1);
+    layout->addWidget(BuildBottomBar(central));
+    setCentralWidget(central);
 
-    Panel2 = new QFrame(central);
+    StatusBar = statusBar();
+    StatusBar->setObjectName("StatusBar");
+    StatusBar->setAccessibleName("Status");
+    StatusBar->setSizeGripEnabled(true);
+}
+
+QFrame* TMainForm::BuildBottomBar(QWidget* parent) {
+    Panel2 = new QFrame(parent);
     Panel2->setObjectName("Panel2");
     Panel2->setFixedHeight(44);
     auto* bar = new QHBoxLayout(Panel2);
@@ -119,13 +116,34 @@ void TMainForm::BuildWindow() {
     bar->addWidget(btnMore);
     bar->addStretch(1);
     bar->addWidget(btnCancel);
-    layout->addWidget(Panel2);
-    setCentralWidget(central);
+    return Panel2;
+}
 
-    StatusBar = statusBar();
-    StatusBar->setObjectName("StatusBar");
-    StatusBar->setAccessibleName("Status");
-    StatusBar->setSizeGripEnabled(true);
+// The six pages in their order. A tab with controls of its own is a TTabPage
+// (app/tabs/); the Disk space tab is its panel component. Every page is in
+// the page control before the control is laid out and before any tab is
+// built: the disk-space panel takes its anchoring from its page's first real
+// layout.
+void TMainForm::AddPages() {
+    FSettingsTab = NewSettingsTab(*this, &FBufferSizes); // the others read its sizes
+    FGeneratorTab = NewGeneratorTab(*this);
+    FSpeedTab = NewSpeedTab(*this);
+    FWipeTab = NewWipeTab(*this);
+    FMergeTab = NewMergeTab(*this);
+    for (TTabPage* tab : {FGeneratorTab, FSpeedTab, FWipeTab})
+        pagCrtl->addTab(tab, tab->Caption());
+    tabSpace = new QWidget(pagCrtl);
+    tabSpace->setObjectName("tabSpace");
+    tabSpace->setAccessibleName("Disk space");
+    pagCrtl->addTab(tabSpace, tabSpace->accessibleName());
+    TFreeDiskSpace::PlaceOn(tabSpace); // lists the drives ready now, once
+    for (TTabPage* tab : {FMergeTab, FSettingsTab})
+        pagCrtl->addTab(tab, tab->Caption());
+}
+
+void TMainForm::BuildTabs() {
+    for (TTabPage* tab : {FGeneratorTab, FSpeedTab, FWipeTab, FMergeTab, FSettingsTab})
+        tab->Build();
 }
 
 void TMainForm::FormCreate() {
@@ -133,17 +151,42 @@ void TMainForm::FormCreate() {
     QuillTPU::Randomize();
     // The page control fills the client area above the bottom bar through the
     // window's layout.
-    spnSizeOfFileChange();
+    FGeneratorTab->FormCreate(); // the first size line
 }
 
-bool TMainForm::RunTaskHandler(const std::function<void()>& handler) {
-    if (FTaskControl->Busy())
-        return false;
-    const bool ok = ErrorReporting::RunGuarded(handler);
-    // Every way out of a tool passes through EndTask, also an error.
-    if (!ok && FTaskControl->Busy())
-        FTaskControl->EndTask();
-    return true;
+// The settings table's order: the selected tab, the generator, the Settings
+// tab's three sizes, then Data wipe and Merge files (Drive speed keeps its
+// one value, the test file size, on the Settings tab).
+void TMainForm::SettingsRows(TSettingsBindings& rows) {
+    rows.Add("ActivePageIndex", pagCrtl, 0);
+    for (TTabPage* tab : {FGeneratorTab, FSettingsTab, FSpeedTab, FWipeTab, FMergeTab})
+        tab->AddSettings(rows);
+}
+
+void TMainForm::LateInitialize() {
+    TSettingsBindings rows;
+    SettingsRows(rows);
+    rows.Load(kSec);
+    for (TTabPage* tab : {FGeneratorTab, FSpeedTab, FWipeTab, FMergeTab, FSettingsTab})
+        tab->LateInitialize();
+}
+
+void TMainForm::FormDestroy(EndReason reason) {
+    if (FSaved)
+        return;
+    FSaved = true;
+    TSettingsBindings rows;
+    SettingsRows(rows);
+    if (rows.Save(kSec))
+        return;
+    const std::string where = SettingsStore::StorageLocation(SettingsStore::RegRoot::CurrentUser,
+                                                             SettingsStore::KeyPathOf(kSec))
+                                  .toStdString();
+    const std::string text = "The settings could not be saved to \"" + where + "\".";
+    if (reason == EndReason::UserClosed)
+        QuillTPU::ShowErrorMessage(text);
+    else
+        std::cerr << "Ferrovane: " << text << '\n';
 }
 
 void TMainForm::btnSupportClick() {
@@ -165,6 +208,6 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         return;
     }
     FClosePending = false;
-    ErrorReporting::RunGuarded([this] { FormDestroy(); });
+    ErrorReporting::RunGuarded([this] { FormDestroy(EndReason::UserClosed); });
     event->accept();
 }

@@ -1,185 +1,81 @@
 #pragma once
-// The main window: six tabs, the bottom bar with Support, More tools and the
-// Cancel of a running task, and the status line. The controls are public, as
-// in the window's design, so that each tool's code can read and fill them.
+// The main window: the page control with its six tabs, the bottom bar with
+// Support, More tools and the Cancel of a running task, and the status line.
+// Each tab is a class of its own (app/tabs/); the window creates them in tab
+// order, loads and saves their settings in the settings table's order, and
+// closes only when no task runs.
 #include "app/TaskControl.h"
+#include "app/tabs/TabPage.h"
 
 #include <QMainWindow>
 
-#include <cstdint>
-#include <functional>
-#include <string>
+#include <vector>
 
-class QAbstractButton;
-class QCheckBox;
 class QFrame;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
 class QPushButton;
-class QRadioButton;
 class QStatusBar;
 class QTabWidget;
-class TImage;
-class TMemo;
-class TSpinEdit;
+class TSettingsBindings;
 
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, public ITabHost {
     Q_OBJECT
 public:
     explicit TMainForm(QWidget* parent = nullptr);
     ~TMainForm() override;
 
-    // Loads the saved settings into their controls; called once after the
-    // window is created and before it is shown.
+    // Loads the saved settings into their controls and runs each tab's
+    // start-up step; called once after the window is created and before it
+    // is shown.
     void LateInitialize();
-    // Writes the settings back; runs when the window is destroyed.
-    void FormDestroy();
+    // Writes the settings back, once. A failed write is reported: with a
+    // message box when the user closed the window, on stderr when the
+    // program was told to stop (nothing may hold up that shutdown).
+    enum class EndReason { UserClosed, Stopped };
+    void FormDestroy(EndReason reason);
 
-    // ---- Task control --------------------------------------------------
-    TTaskControl& TaskHost() { return *FTaskControl; }
-    void BeginTask() { FTaskControl->BeginTask(); }
-    void EndTask() { FTaskControl->EndTask(); }
-    void PumpMessages() { FTaskControl->PumpMessages(); }
-    bool CancelRequested() const { return FTaskControl->CancelRequested(); }
-    void btnCancelClick() { FTaskControl->btnCancelClick(); }
-    // Runs the start handler of a tool: refused while a task runs (a click
-    // that reached a start button from inside a running task's message
-    // pumping); an error that escapes it is reported, and a task it left
-    // busy is ended. Returns false when refused.
-    bool RunTaskHandler(const std::function<void()>& handler);
+    // ---- ITabHost ------------------------------------------------------
+    TTaskControl& Tasks() override { return *FTaskControl; }
+    const IBufferSizes& BufferSizes() const override { return *FBufferSizes; }
+    void btnMoreClick() override;
 
-    // ---- Generator tab -----------------------------------------------
-    std::int64_t ComputeFileSize();
-    void spnSizeOfFileChange();
-    void NameGeneratorClick();
-    void ContentFillClick();
-    void mmoFillTextChange();
-    void btnFloppyClick();
-    void btn10MBClick();
-    void btnCD1Click();
-    void btn700MBClick();
-    void btn1GBClick();
-    void btn2GBClick();
-    void btn4GBClick();
-    void btnDVDClick();
-    void btnGenerateClick();
-    // The fill text as the run writes it: a line break is CR LF.
-    std::u16string FillText() const;
-    // Longest fill text, counted as FillText() counts it.
-    static constexpr int kFillTextLimit = 1024;
-
-    // ---- Bottom bar ------------------------------------------------------
     void btnSupportClick();
-    void btnMoreClick();
 
-    // The tab pages that the tools fill with their controls.
-    QWidget* TabMain() const { return tabMain; }
-    QWidget* TabDiskSpeed() const { return tabDiskSpeed; }
-    QWidget* TabWipe() const { return tabWipe; }
-    QWidget* TabSpace() const { return tabSpace; }
-    QWidget* TabMerge() const { return tabMerge; }
-    QWidget* TabSettings() const { return tabSettings; }
+    // The saved values of the window and every tab, in the settings table's
+    // order; load and save both walk this list.
+    void SettingsRows(TSettingsBindings& rows);
 
     static constexpr const char* kMakerUrl = "https://quillmark.example/";
     static constexpr const char* kMoreToolsUrl = "https://quillmark.example/tools";
     static constexpr const char* kSupportUrl = "https://quillmark.example/forum/ferrovane";
 
-    // ---- Controls of the design ------------------------------------------
+    // ---- The window's own controls (the tabs keep theirs) ----------------
     QTabWidget* pagCrtl = nullptr;
-    QWidget* tabMain = nullptr;
-    QWidget* tabDiskSpeed = nullptr;
-    QWidget* tabWipe = nullptr;
-    QWidget* tabSpace = nullptr;
-    QWidget* tabMerge = nullptr;
-    QWidget* tabSettings = nullptr;
-
+    QWidget* tabSpace = nullptr; // the Disk space tab: its panel component
     QFrame* Panel2 = nullptr;
     QPushButton* btnSupport = nullptr;
     QPushButton* btnMore = nullptr;
     QPushButton* btnCancel = nullptr;
     QStatusBar* StatusBar = nullptr;
 
-    // Generator tab.
-    QLabel* Label8 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLabel* lblFiles = nullptr;
-    TSpinEdit* spnNumberOfFile = nullptr;
-    TImage* imgLogo = nullptr;
-    QLabel* Label1 = nullptr;
-    TSpinEdit* spnSizeOfFile = nullptr;
-    QRadioButton* radB = nullptr;
-    QRadioButton* radKB = nullptr;
-    QRadioButton* radMB = nullptr;
-    QRadioButton* radGB = nullptr;
-    QLabel* Label7 = nullptr;
-    QPushButton* btnFloppy = nullptr;
-    QPushButton* btn10MB = nullptr;
-    QPushButton* btnCD1 = nullptr;
-    QPushButton* btn700MB = nullptr;
-    QPushButton* btn1GB = nullptr;
-    QPushButton* btn2GB = nullptr;
-    QPushButton* btn4GB = nullptr;
-    QPushButton* btnDVD = nullptr;
-    QLabel* lblSize = nullptr;
-    QLabel* Label6 = nullptr;
-    QGroupBox* grpFileName = nullptr;
-    QRadioButton* radRandomName = nullptr;
-    QRadioButton* radPatern = nullptr;
-    QLabel* lblOutput = nullptr;
-    QLineEdit* edtOutput = nullptr;
-    QWidget* pnlName = nullptr;
-    QLabel* lblFileName = nullptr;
-    QLineEdit* edtFileName = nullptr;
-    QLabel* Label5 = nullptr;
-    QLineEdit* edtFileExt = nullptr;
-    QLabel* lblFileContent = nullptr;
-    QRadioButton* radRandomContent = nullptr;
-    QRadioButton* radFillWithThis = nullptr;
-    QCheckBox* chkUnique = nullptr;
-    TMemo* mmoFillText = nullptr;
-    QPushButton* btnGenerate = nullptr;
-
-    // Settings tab.
-    QGroupBox* grpSpeed1 = nullptr;
-    QLabel* lblBufferSize = nullptr;
-    TSpinEdit* spnBuf1 = nullptr;
-    QGroupBox* grpSpeed2 = nullptr;
-    QLabel* Label13 = nullptr;
-    TSpinEdit* spnBuf2 = nullptr;
-    QGroupBox* GroupBox1 = nullptr;
-    QLabel* Label11 = nullptr;
-    TSpinEdit* spnBufWipe = nullptr;
-    QLabel* lblInfo = nullptr;
-    TImage* imgLogo2 = nullptr;
-
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void BuildWindow();
-    void BuildGeneratorTab();
-    void BuildSettingsTab();
-    void ConnectGeneratorTab();
+    QFrame* BuildBottomBar(QWidget* parent);
+    void AddPages();
+    void BuildTabs();
     void FormCreate();
-    void QuickSize(QRadioButton* unit, int value);
-
-    // Connects a control's signal to a handler of the window, guarded.
-    template <typename Sender, typename Signal, typename Handler>
-    void Connect(Sender* sender, Signal signal, Handler handler);
-    // A radio's handler runs when it becomes checked (by the user or the
-    // program); unchecking runs none.
-    void ConnectRadio(QRadioButton* radio, void (TMainForm::*handler)());
+    void btnCancelClick() { FTaskControl->btnCancelClick(); }
 
     TTaskControl* FTaskControl = nullptr;
+    const IBufferSizes* FBufferSizes = nullptr;
+    // Tabs with controls of their own, in tab order (Disk space aside).
+    TTabPage* FGeneratorTab = nullptr;
+    TTabPage* FSpeedTab = nullptr;
+    TTabPage* FWipeTab = nullptr;
+    TTabPage* FMergeTab = nullptr;
+    TTabPage* FSettingsTab = nullptr;
     bool FClosePending = false;
     bool FSaved = false;
 };
-
-#include "app/ErrorReporting.h"
-
-template <typename Sender, typename Signal, typename Handler>
-void TMainForm::Connect(Sender* sender, Signal signal, Handler handler) {
-    QObject::connect(sender, signal, this,
-                     ErrorReporting::Guarded([this, handler] { (this->*handler)(); }));
-}

@@ -59,6 +59,11 @@ QImage CropToWindows(const QImage& screen) {
     return screen.copy(QRect(QPoint(left, top), QPoint(right, bottom)));
 }
 
+void Check(QWidget& form, const char* radio) {
+    if (auto* r = form.findChild<QRadioButton*>(radio))
+        r->setChecked(true);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -83,7 +88,7 @@ int main(int argc, char** argv) {
     }
     QuillTPU::SetApplicationTitle("Ferrovane [by Quillmark]");
     TQtPresenter presenter;
-    QuillTPU::SetMessagePresenter(&presenter);
+    QuillTPU::ScopedPresenter presenterInstalled(presenter);
 
     bool ok = true;
     {
@@ -103,20 +108,19 @@ int main(int argc, char** argv) {
             }
             // The generator's hidden rows, shown.
             form.pagCrtl->setCurrentIndex(0);
-            form.radPatern->setChecked(true);
-            form.radFillWithThis->setChecked(true);
+            Check(form, "radPatern");
+            Check(form, "radFillWithThis");
             ok = Save(form, folder, prefix + "0-tabMain-pattern-fill") && ok;
-            form.radRandomName->setChecked(true);
-            form.radRandomContent->setChecked(true);
+            Check(form, "radRandomName");
+            Check(form, "radRandomContent");
             // A task running: Cancel and the status line.
-            form.BeginTask();
-            form.TaskHost().SetStatus("37 of 700");
+            form.Tasks().BeginTask();
+            form.Tasks().SetStatus("37 of 700");
             ok = Save(form, folder, prefix + "0-tabMain-busy") && ok;
-            form.EndTask();
-            form.TaskHost().SetStatus("");
+            form.Tasks().EndTask();
+            form.Tasks().SetStatus("");
         }
         form.pagCrtl->setCurrentIndex(0);
     }
-    QuillTPU::SetMessagePresenter(nullptr);
     return ok ? 0 : 1;
 }

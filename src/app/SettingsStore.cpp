@@ -144,6 +144,21 @@ void WriteSettingBool(const QString& section, const QString& name, bool value) {
     RegWriteBool(RegRoot::CurrentUser, KeyPathOf(section), name, true, value);
 }
 
+bool WriteSettings(const QString& section, const std::vector<TSettingValue>& values) {
+    const auto settings = OpenKey(RegRoot::CurrentUser, KeyPathOf(section));
+    if (!settings || !settings->isWritable())
+        return false;
+    for (const TSettingValue& v : values) {
+        if (!ValidName(v.Name))
+            return false;
+        settings->setValue(v.Name, v.Value.typeId() == QMetaType::Bool
+                                       ? QVariant(v.Value.toBool() ? 1 : 0)
+                                       : v.Value);
+    }
+    settings->sync();
+    return settings->status() == QSettings::NoError;
+}
+
 QString StorageLocation(RegRoot root, const QString& keyPath) {
     const auto settings = OpenKey(root, keyPath);
     return settings ? settings->fileName() : QString();

@@ -10,6 +10,9 @@
 // of another type than the read asks for counts as missing: the read returns
 // its default and nothing else is affected.
 #include <QString>
+#include <QVariant>
+
+#include <vector>
 
 namespace SettingsStore {
 
@@ -42,6 +45,16 @@ bool ReadSettingBool(const QString& section, const QString& name, bool defaultVa
 void WriteSettingString(const QString& section, const QString& name, const QString& value);
 void WriteSettingInteger(const QString& section, const QString& name, qint32 value);
 void WriteSettingBool(const QString& section, const QString& name, bool value);
+
+// One value of a batch write: a qint32, a bool (stored as 1 or 0) or a QString.
+struct TSettingValue {
+    QString Name;
+    QVariant Value;
+};
+// Writes all values under the program's key in one write of the store (not
+// one per value). False when the store could not be written; the caller
+// reports it, since a lost save must never be silent.
+bool WriteSettings(const QString& section, const std::vector<TSettingValue>& values);
 
 // Where the values of a key path live (the settings file here), for the user's
 // information and for tests; empty when the key path names no key.

@@ -14,18 +14,13 @@ int main(int argc, char** argv) {
 
     TQtPresenter presenter;
     TQtShell shell;
-    QuillTPU::SetMessagePresenter(&presenter);
-    QuillTPU::SetShell(&shell);
+    QuillTPU::ScopedPresenter presenterInstalled(presenter);
+    QuillTPU::ScopedShell shellInstalled(shell);
 
-    int result = 0;
-    {
-        TMainForm form;
-        form.LateInitialize();
-        form.show();
-        result = app.exec();
-    } // the window's end writes the settings back
-
-    QuillTPU::SetShell(nullptr);
-    QuillTPU::SetMessagePresenter(nullptr);
-    return result;
+    // Declared after the installers, so the window's end, which writes the
+    // settings back and may report a failure, comes before theirs.
+    TMainForm form;
+    form.LateInitialize();
+    form.show();
+    return app.exec();
 }

@@ -1,6 +1,6 @@
 #include "components/FileMask.h"
 
-#include "util/Drives.h"
+#include "util/Utf8.h"
 
 #include <cstdio>
 
@@ -8,36 +8,8 @@ namespace QuillFindFile {
 
 namespace {
 
-// UTF-8 to code points; a malformed byte stands for itself.
-std::u32string Decode(const std::string& text) {
-    std::u32string out;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        std::size_t n = b < 0x80             ? 1
-                        : (b & 0xE0) == 0xC0 ? 2
-                        : (b & 0xF0) == 0xE0 ? 3
-                        : (b & 0xF8) == 0xF0 ? 4
-                                             : 0;
-        char32_t c = n == 1 ? b : n == 2 ? (b & 0x1F) : n == 3 ? (b & 0x0F) : (b & 0x07);
-        bool ok = n != 0 && i + n <= text.size();
-        for (std::size_t k = 1; ok && k < n; ++k) {
-            const auto cont = static_cast<unsigned char>(text[i + k]);
-            ok = (cont & 0xC0) == 0x80;
-            c = (c << 6) | (cont & 0x3F);
-        }
-        if (!ok) {
-            out += static_cast<char32_t>(b);
-            ++i;
-        } else {
-            out += c;
-            i += n;
-        }
-    }
-    return out;
-}
-
 std::u32string Folded(const std::string& text) {
-    return Decode(QuillTPU::LocaleLowerCase(text));
+    return QuillTPU::DecodeUtf8(QuillTPU::LocaleLowerCase(text));
 }
 
 std::string InvalidMaskText(const std::string& mask, int position) {

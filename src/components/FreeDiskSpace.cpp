@@ -127,10 +127,22 @@ std::string TFreeDiskSpace::HintText(const std::string& caption, std::int64_t fr
 }
 
 void TFreeDiskSpace::BuildRows() {
+    // The mount table is read once for all rows, and each volume is asked
+    // once, within the time limit of the volume query: a network volume
+    // whose server is gone is shown as not ready instead of holding up the
+    // window. One reading per row also keeps a bar and its hint in step.
+    const std::vector<Platform::Drive> drives = Platform::ReadDriveTable();
     for (std::uint8_t n = 3; n <= 26; ++n) { // C: to Z:; never A: or B:
-        if (!QuillTPU::DriveReadyByNumber(n))
-            continue;
         const char letter = static_cast<char>(n + 64);
+        const auto drive =
+            std::find_if(drives.begin(), drives.end(),
+                         [&](const Platform::Drive& d) { return d.letter == letter; });
+        if (drive == drives.end())
+            continue;
+        Platform::CriticalErrorGuard guard;
+        const auto space = Platform::VolumeSpace(*drive);
+        if (!space) // not ready: no medium, no answer, or the query failed
+            continue;
         const std::string caption = std::string(1, letter) + ":";
         const int top = FLastBottom + 10;
 
@@ -138,18 +150,15 @@ void TFreeDiskSpace::BuildRows() {
         label->move(4, top);
         label->adjustSize();
         // A letter alone tells a Linux user little: name the volume.
-        if (const auto drive = Platform::FindDrive(letter))
-            label->setToolTip(QString::fromStdString(drive->mountPoint));
+        label->setToolTip(QString::fromStdString(drive->mountPoint));
 
         auto* bar = new QProgressBar(FContent);
         bar->setRange(0, 100);
         bar->setTextVisible(false);
         bar->setGeometry(kBarLeft, top, kBarWidth, kBarHeight);
 
-        // One reading per figure, shared by the bar and its hint, so the two
-        // always agree.
-        const std::int64_t total = QuillTPU::DriveTotalBytes(n);
-        const std::int64_t free = std::max<std::int64_t>(0, QuillTPU::DriveFreeBytes(n));
+        const std::int64_t total = space->totalBytes;
+        const std::int64_t free = std::max<std::int64_t>(0, space->freeBytes);
         bar->setValue(FreeShare(free, total));
         bar->setToolTip(
             QString::fromStdString(HintText(caption, free, std::max<std::int64_t>(0, total))));

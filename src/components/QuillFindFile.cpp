@@ -6,20 +6,20 @@
 #include "util/Checks.h"
 #include "util/QuillTPU.h"
 
-#include <cstdlib>
-#include <memory>
+#include <cerrno>
 #include <optional>
 
 namespace {
 
 using QuillTPU::AddTrailingDelimiter;
 
-constexpr std::int32_t kReadOnly = 0x01;
-constexpr std::int32_t kHidden = 0x02;
-constexpr std::int32_t kSysFile = 0x04;
-constexpr std::int32_t kDirectory = 0x10;
-constexpr std::int32_t kArchive = 0x20;
-constexpr std::int32_t kAnyFile = 0x1FF;
+// The search words use the attribute bits of the platform layer.
+constexpr std::int32_t kReadOnly = Platform::faReadOnly;
+constexpr std::int32_t kHidden = Platform::faHidden;
+constexpr std::int32_t kSysFile = Platform::faSysFile;
+constexpr std::int32_t kDirectory = Platform::faDirectory;
+constexpr std::int32_t kArchive = Platform::faArchive;
+constexpr std::int32_t kAnyFile = Platform::faAnyFile;
 
 constexpr std::int32_t BitsOf(TFileAttrKind kind) {
     switch (kind) {
@@ -268,6 +268,23 @@ bool TFindFile::InsideTree(const std::string& entry) const {
     return true;
 }
 
+bool TFindFile::RemoveEntry(const std::string& entry, bool folder) const {
+    const auto remove = [&](int* error) {
+        return folder ? Platform::RemoveFolder(entry, error) : Platform::DeleteFile(entry, error);
+    };
+    int error = 0;
+    if (remove(&error))
+        return true;
+    // A folder without its owner's write permission is read-only in the
+    // Windows sense, which never protects a folder's contents: one of the
+    // user's own inside the tree gets that permission back, and we retry.
+    if (error != EACCES)
+        return false;
+    const std::string parent = entry.substr(0, entry.rfind('/'));
+    const bool ofTheTree = parent + "/" == fPath || InsideTree(parent + "/");
+    return ofTheTree && Platform::MakeOwnFolderWritable(parent) && remove(nullptr);
+}
+
 bool TFindFile::DeleteFiles() {
     FV_ASSERT(!fPath.empty(), "Path is empty!");
     FFullPath = true;
@@ -276,7 +293,7 @@ bool TFindFile::DeleteFiles() {
         // A file's own permissions do not keep it from being deleted here,
         // so there is nothing to clear first. An entry outside the tree (a
         // bare name, "..") is not deleted: it counts as a failure.
-        if (!InsideTree(entry) || !Platform::DeleteFile(entry)) {
+        if (!InsideTree(entry) || !RemoveEntry(entry, false)) {
             result = false;
             if (AbortOnDeleteFailure)
                 break;
@@ -300,7 +317,7 @@ bool TFindFile::DeleteTree() {
             return Platform::DeleteFile(root);
         }
         // The whole system is never a work folder.
-        if (Platform::FolderIdentity(root) == Platform::FolderIdentity("/"))
+        if (Platform::SameFile(root, "/"))
             return false;
     }
 
@@ -309,9 +326,8 @@ bool TFindFile::DeleteTree() {
         ~Fence() { mounts.clear(); }
     } fence{FFencedMounts};
     if (!fPath.empty()) {
-        std::unique_ptr<char, void (*)(void*)> canonical(::realpath(root.c_str(), nullptr),
-                                                         std::free);
-        const std::string base = canonical ? std::string(canonical.get()) : root;
+        const std::string canonical = Platform::RealPath(root);
+        const std::string base = canonical.empty() ? root : canonical;
         for (const auto& point : Platform::MountPoints())
             if (point.size() > base.size() + 1 && point.compare(0, base.size(), base) == 0 &&
                 (base == "/" || point[base.size()] == '/'))
@@ -328,7 +344,7 @@ bool TFindFile::DeleteTree() {
     // at the front are no folders and stay as they are.
     for (auto it = Output.rbegin(); it != Output.rend(); ++it)
         if (InsideTree(*it))
-            Platform::RemoveFolder(WithoutTrailingDelimiter(*it));
+            RemoveEntry(WithoutTrailingDelimiter(*it), true);
     if (ok) {
         ok = Platform::SetReadOnly(root, false);
         if (ok)

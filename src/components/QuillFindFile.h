@@ -96,6 +96,9 @@ private:
     std::vector<std::string> EnterableFolders(const std::string& folder,
                                               const std::vector<std::string>& names) const;
     bool InsideTree(const std::string& entry) const;
+    // Deletes a file or removes an empty folder of the tree; a read-only
+    // folder of the user's that holds it is made writable first.
+    bool RemoveEntry(const std::string& entry, bool folder) const;
 };
 
 namespace QuillTPU {

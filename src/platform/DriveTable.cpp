@@ -1,6 +1,8 @@
 #include "platform/DriveTable.h"
 
 #include "platform/Clock.h"
+#include "platform/FileSystem.h"
+#include "platform/VolumeQuery.h"
 
 #include <algorithm>
 #include <blkid/blkid.h>
@@ -17,7 +19,6 @@
 #include <set>
 #include <sstream>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace Platform {
@@ -34,6 +35,13 @@ const std::set<std::string> kNetworkTypes = {
 
 // Virtual file systems kept in memory.
 const std::set<std::string> kRamTypes = {"tmpfs", "ramfs"};
+
+// Read-only images of packaged programs (snaps are squashfs files mounted
+// through /dev/loopN, or through fuse where the kernel cannot): they hold no
+// space of the user's, and a machine with many of them would run out of
+// letters before its real volumes got one.
+const std::set<std::string> kImageTypes = {
+    "squashfs", "erofs", "cramfs", "fuse.squashfuse", "fuse.snapfuse", "fuse.squashfuse_ll"};
 
 // Disk file systems whose mount source is no /dev path.
 const std::set<std::string> kSourcelessDiskTypes = {"zfs"};
@@ -91,11 +99,6 @@ std::string DecodeHex(const std::string& text) {
     return out;
 }
 
-std::string RealPath(const std::string& path) {
-    std::unique_ptr<char, void (*)(void*)> resolved(::realpath(path.c_str(), nullptr), std::free);
-    return resolved ? std::string(resolved.get()) : std::string();
-}
-
 std::string ReadFirstLine(const std::string& path) {
     std::ifstream in(path);
     std::string line;
@@ -148,6 +151,8 @@ DriveKind KindOf(const MountEntry& m, const std::function<bool(const std::string
 }
 
 bool HoldsRealFileSystem(const MountEntry& m) {
+    if (kImageTypes.count(m.fsType))
+        return false;
     if (kNetworkTypes.count(m.fsType))
         return true;
     if (kRamTypes.count(m.fsType))
@@ -333,15 +338,19 @@ std::optional<Drive> CurrentDrive() {
 std::optional<DriveSpace> VolumeSpace(const Drive& drive, int* error) {
     if (drive.space)
         return drive.space;
-    struct statvfs st {};
-    if (drive.root.empty() || ::statvfs(drive.root.c_str(), &st) != 0) {
+    if (drive.root.empty()) {
         if (error)
-            *error = drive.root.empty() ? ENOENT : errno;
+            *error = ENOENT;
         return std::nullopt;
     }
+    const auto blocks = QueryVolumeBlocks(drive.root, error);
+    if (!blocks)
+        return std::nullopt;
+    // Free space is what the user may fill: the blocks kept for root are
+    // not the user's.
     DriveSpace space;
-    if (!MultiplyBytes(st.f_bavail, st.f_frsize, &space.freeBytes) ||
-        !MultiplyBytes(st.f_blocks, st.f_frsize, &space.totalBytes)) {
+    if (!MultiplyBytes(blocks->blocksAvailable, blocks->blockSize, &space.freeBytes) ||
+        !MultiplyBytes(blocks->blocks, blocks->blockSize, &space.totalBytes)) {
         if (error)
             *error = EOVERFLOW;
         return std::nullopt;
@@ -350,20 +359,7 @@ std::optional<DriveSpace> VolumeSpace(const Drive& drive, int* error) {
 }
 
 bool VolumeAccessible(const Drive& drive) {
-    if (drive.root.empty())
-        return false;
-    const int fd = ::open(drive.root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    DIR* dir = ::fdopendir(fd);
-    if (!dir) {
-        ::close(fd);
-        return false;
-    }
-    std::unique_ptr<DIR, int (*)(DIR*)> guard(dir, ::closedir);
-    errno = 0;
-    // An entry, or the plain end of an empty folder; anything else failed.
-    return ::readdir(dir) != nullptr || errno == 0;
+    return QueryVolumeReadable(drive.root);
 }
 
 std::string VolumeLabel(const Drive& drive) {
@@ -377,9 +373,9 @@ std::string VolumeLabel(const Drive& drive) {
     return label;
 }
 
-bool ProbeWriteProtected(const std::string& root) {
-    if (root.empty())
-        return true;
+namespace {
+
+bool ProbeWriteProtectedNow(const std::string& root) {
     // Start from the clock like the system's temporary names do, and step
     // on past names that are taken.
     unsigned number = Platform::TickCount() & 0xFFFF;
@@ -408,12 +404,20 @@ bool ProbeWriteProtected(const std::string& root) {
     return ::unlink(name.c_str()) != 0;
 }
 
+} // namespace
+
+bool ProbeWriteProtected(const std::string& root) {
+    if (root.empty())
+        return true;
+    // A volume that does not answer takes no file either.
+    return AskVolume(root, [root] { return ProbeWriteProtectedNow(root); }).value_or(true);
+}
+
 std::optional<std::pair<std::uint64_t, std::uint64_t>> FolderIdentity(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
+    const auto id = IdentityOf(path);
+    if (!id)
         return std::nullopt;
-    return std::make_pair(static_cast<std::uint64_t>(st.st_dev),
-                          static_cast<std::uint64_t>(st.st_ino));
+    return std::make_pair(id->device, id->node);
 }
 
 ScopedDriveTable::ScopedDriveTable(std::vector<Drive> drives)

@@ -1,7 +1,8 @@
 #pragma once
 // Drive letters on Linux. The program thinks in drives C: to Z:; here a drive
 // is a mounted volume that holds a real file system (a block device, a
-// network file system, or a tmpfs/ramfs outside /dev, /run, /sys and /proc).
+// network file system, or a tmpfs/ramfs outside /dev, /run, /sys and /proc);
+// read-only program images (squashfs and kin, as snaps are) are no drives.
 // The volumes are sorted by mount point and lettered from C: on; A: and B:
 // are never used, and bind mounts of a volume already listed are skipped.
 // The table is read afresh at every query, so a volume that is mounted or
@@ -61,15 +62,19 @@ std::optional<Drive> FindDrive(char letter);
 std::optional<Drive> CurrentDrive();
 
 // Free and total bytes (statvfs); nullopt with *error = errno on failure.
+// A volume that does not answer within kVolumeQueryLimit (VolumeQuery.h)
+// fails with ETIMEDOUT instead of holding up the caller.
 std::optional<DriveSpace> VolumeSpace(const Drive& drive, int* error = nullptr);
-// True when the root folder can be opened and read (an empty root counts).
+// True when the root folder can be opened and read (an empty root counts),
+// within the same time limit.
 bool VolumeAccessible(const Drive& drive);
 // The file-system label: /dev/disk/by-label where the system keeps it,
 // otherwise read from the device itself when we may; empty when none.
 std::string VolumeLabel(const Drive& drive);
 // Creates "RWR" + four hex digits + ".TMP" exclusively in the root and
 // removes it again. True when that could not be done (read-only volume,
-// no permission). Never touches a file it did not create.
+// no permission, or no answer within the time limit of VolumeQuery.h).
+// Never touches a file it did not create.
 bool ProbeWriteProtected(const std::string& root);
 
 // A folder's identity: the volume and the node. Two paths with the same

@@ -1,6 +1,9 @@
 #include "FileSystem.h"
 
+#include "UniqueFd.h"
+
 #include <cerrno>
+#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
@@ -144,76 +147,157 @@ bool SetReadOnly(const std::string& path, bool readOnly, int* error) {
     return false;
 }
 
-bool CopyFile(const std::string& source, const std::string& dest, bool failIfExists, int* error) {
-    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) {
+namespace {
+
+// Opens without blocking and refuses what is no regular file: a pipe or
+// socket would hold the window until some other program answered it.
+UniqueFd OpenRegular(const std::string& path, int flags, mode_t mode, struct stat* st, int* error) {
+    UniqueFd fd;
+    int fdNumber;
+    do
+        fdNumber = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, mode);
+    while (fdNumber < 0 && errno == EINTR);
+    if (fdNumber < 0) {
         SetError(error, errno);
-        return false;
+        return fd;
     }
-    struct stat st {};
-    if (::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
-        SetError(error, S_ISDIR(st.st_mode) ? EISDIR : errno ? errno : EINVAL);
-        ::close(in);
-        return false;
-    }
-    // Copying a file onto itself must not empty it: refuse before O_TRUNC.
-    struct stat destSt {};
-    if (::stat(dest.c_str(), &destSt) == 0 && destSt.st_dev == st.st_dev &&
-        destSt.st_ino == st.st_ino) {
-        SetError(error, failIfExists ? EEXIST : EINVAL);
-        ::close(in);
-        return false;
-    }
-    bool created = true;
-    int out = ::open(dest.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777);
-    if (out < 0 && errno == EEXIST && !failIfExists) {
-        created = false;
-        out = ::open(dest.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    }
-    if (out < 0) {
+    fd = UniqueFd(fdNumber);
+    if (::fstat(fd.Get(), st) != 0) {
         SetError(error, errno);
-        ::close(in);
-        return false;
+        return UniqueFd();
     }
+    if (!S_ISREG(st->st_mode)) {
+        SetError(error, S_ISDIR(st->st_mode) ? EISDIR : EINVAL);
+        return UniqueFd();
+    }
+    const int status = ::fcntl(fd.Get(), F_GETFL);
+    if (status != -1)
+        ::fcntl(fd.Get(), F_SETFL, status & ~O_NONBLOCK);
+    return fd;
+}
+
+// Copies everything from in to out; 0 or the errno of the failure.
+int CopyContent(int in, int out) {
     std::vector<char> buffer(1 << 20);
-    int failure = 0;
     for (;;) {
         const ssize_t n = ::read(in, buffer.data(), buffer.size());
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            failure = errno;
-            break;
+            return errno;
         }
         if (n == 0)
-            break;
+            return 0;
         ssize_t done = 0;
         while (done < n) {
             const ssize_t w = ::write(out, buffer.data() + done, static_cast<size_t>(n - done));
             if (w < 0) {
                 if (errno == EINTR)
                     continue;
-                failure = errno;
-                break;
+                return errno;
             }
             done += w;
         }
-        if (failure)
-            break;
     }
+}
+
+} // namespace
+
+bool CopyFile(const std::string& source, const std::string& dest, bool failIfExists, int* error) {
+    struct stat st {};
+    const UniqueFd in = OpenRegular(source, O_RDONLY, 0, &st, error);
+    if (!in)
+        return false;
+    // O_NOFOLLOW: a link at the destination is refused, never written
+    // through, so a file elsewhere that it leads to stays as it is.
+    struct stat destSt {};
+    int openError = 0;
+    bool created = true;
+    UniqueFd out = OpenRegular(dest, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, st.st_mode & 0777,
+                               &destSt, &openError);
+    if (!out && openError == EEXIST && !failIfExists) {
+        created = false;
+        // Emptied only below, once it is known to be another regular file.
+        out = OpenRegular(dest, O_WRONLY | O_NOFOLLOW, 0, &destSt, &openError);
+    }
+    if (!out) {
+        SetError(error, openError);
+        return false;
+    }
+    // Copying a file onto itself must not empty it.
+    if (!created && SameFile(in.Get(), out.Get())) {
+        SetError(error, EINVAL);
+        return false;
+    }
+    int failure = !created && ::ftruncate(out.Get(), 0) != 0 ? errno : 0;
+    if (!failure)
+        failure = CopyContent(in.Get(), out.Get());
     if (!failure) {
         const struct timespec times[2] = {st.st_atim, st.st_mtim};
-        ::futimens(out, times);
+        ::futimens(out.Get(), times);
         if (!created)
-            ::fchmod(out, st.st_mode & 07777);
+            ::fchmod(out.Get(), st.st_mode & 07777);
     }
-    if (::close(out) != 0 && !failure && errno != EINTR)
-        failure = errno;
-    ::close(in);
+    const int closeError = out.Close();
+    if (!failure && closeError != EINTR)
+        failure = closeError;
     if (failure) {
         if (created)
             ::unlink(dest.c_str());
         SetError(error, failure);
+        return false;
+    }
+    return true;
+}
+
+std::optional<FileId> IdentityOf(const std::string& path) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+std::optional<FileId> IdentityOf(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return std::nullopt;
+    return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    const auto idA = IdentityOf(a);
+    return idA && idA == IdentityOf(b);
+}
+
+bool SameFile(int a, int b) {
+    const auto idA = IdentityOf(a);
+    return idA && idA == IdentityOf(b);
+}
+
+std::string RealPath(const std::string& path) {
+    std::unique_ptr<char, void (*)(void*)> resolved(::realpath(path.c_str(), nullptr), std::free);
+    return resolved ? std::string(resolved.get()) : std::string();
+}
+
+bool MakeOwnFolderWritable(const std::string& path, int* error) {
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd) {
+        SetError(error, errno);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0) {
+        SetError(error, errno);
+        return false;
+    }
+    if (st.st_mode & S_IWUSR)
+        return true;
+    if (st.st_uid != ::geteuid()) {
+        SetError(error, EPERM);
+        return false;
+    }
+    if (::fchmod(fd.Get(), (st.st_mode | S_IWUSR) & 07777) != 0) {
+        SetError(error, errno);
         return false;
     }
     return true;

@@ -7,6 +7,7 @@
 // DeleteFolderTree, the last of the drive helpers, is built on the file
 // finder and therefore lives beside it, in components/QuillFindFile.h.
 #include "platform/Errors.h"
+#include "util/Utf8.h" // LocaleUpperCase, LocaleLowerCase
 
 #include <cstdint>
 #include <string>
@@ -43,10 +44,5 @@ bool DriveWriteProtected(char16_t letter);
 // The volume label in square brackets: upper case for an upper-case letter,
 // lower case otherwise, by the user's locale ("[DATA]", "[data]", "[]").
 std::string DriveLabel(char16_t letter);
-
-// Case conversion of UTF-8 text by the user's locale (by Unicode's rules
-// where the locale's character set is not UTF-8).
-std::string LocaleUpperCase(const std::string& text);
-std::string LocaleLowerCase(const std::string& text);
 
 } // namespace QuillTPU

@@ -1,6 +1,6 @@
 // Numbers and texts as the program writes them.
+#include "util/Format.h"
 #include "util/Checks.h"
-#include "util/QuillTPU.h"
 
 #include "platform/Locale.h"
 

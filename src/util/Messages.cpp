@@ -1,5 +1,8 @@
 // Message boxes, the presenter and shell behind them, and the beep.
-#include "util/QuillTPU.h"
+#include "util/Messages.h"
+
+#include "util/Format.h"
+#include "util/Presenter.h"
 
 #include "platform/Sound.h"
 

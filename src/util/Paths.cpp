@@ -1,5 +1,8 @@
 // Paths, folders and single files.
-#include "util/QuillTPU.h"
+#include "util/Paths.h"
+
+#include "util/Messages.h"
+#include "util/Presenter.h"
 
 #include "platform/Errors.h"
 #include "platform/File.h"
@@ -233,6 +236,8 @@ void AppendFileTo(const std::string& source, const std::string& dest) {
 }
 
 bool CopyFileToFolder(const std::string& fileName, const std::string& toFolder, bool overwrite) {
+    // A link of that name in toFolder fails the copy: what it leads to may be
+    // any file of the user's, and overwrite means the name, not that file.
     return Platform::CopyFile(fileName, toFolder + ExtractFileName(fileName), !overwrite);
 }
 

@@ -37,6 +37,34 @@ IMessagePresenter& MessagePresenter();
 void SetShell(IShell* shell);
 IShell& Shell();
 
+// Installs a presenter for the life of the scope and puts back the one that
+// was installed before (the fallback too), so nested installers (a program's
+// main, a test's recorder) unwind in order.
+class ScopedPresenter {
+public:
+    explicit ScopedPresenter(IMessagePresenter& presenter) : FPrevious(&MessagePresenter()) {
+        SetMessagePresenter(&presenter);
+    }
+    ~ScopedPresenter() { SetMessagePresenter(FPrevious); }
+    ScopedPresenter(const ScopedPresenter&) = delete;
+    ScopedPresenter& operator=(const ScopedPresenter&) = delete;
+
+private:
+    IMessagePresenter* FPrevious;
+};
+
+// The same for the shell.
+class ScopedShell {
+public:
+    explicit ScopedShell(IShell& shell) : FPrevious(&Shell()) { SetShell(&shell); }
+    ~ScopedShell() { SetShell(FPrevious); }
+    ScopedShell(const ScopedShell&) = delete;
+    ScopedShell& operator=(const ScopedShell&) = delete;
+
+private:
+    IShell* FPrevious;
+};
+
 // The caption of plain message boxes.
 void SetApplicationTitle(const std::string& title);
 const std::string& ApplicationTitle();

@@ -1,5 +1,6 @@
 // "Create" on the real window writes the files the tab describes.
 #include "AppTestMain.h"
+#include "Controls.h"
 #include "RecordingPresenter.h"
 #include "app/FormMain.h"
 #include "toolkit/TSpinEdit.h"
@@ -8,6 +9,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QStatusBar>
 #include <QTest>
 
 #include <filesystem>
@@ -26,12 +28,12 @@ void GenerateClickTest::createWritesFiveRandomFilesOf10MB() {
     form->LateInitialize();
     form->show();
 
-    form->spnNumberOfFile->setValue(5);
-    QTest::mouseClick(form->btn10MB, Qt::LeftButton);
-    form->radRandomName->setChecked(true);
-    form->radRandomContent->setChecked(true);
-    form->edtOutput->setText(QString::fromStdString(output.Path()));
-    QTest::mouseClick(form->btnGenerate, Qt::LeftButton);
+    Control<TSpinEdit>(form, "spnNumberOfFile")->setValue(5);
+    QTest::mouseClick(Control<QPushButton>(form, "btn10MB"), Qt::LeftButton);
+    Control<QRadioButton>(form, "radRandomName")->setChecked(true);
+    Control<QRadioButton>(form, "radRandomContent")->setChecked(true);
+    Control<QLineEdit>(form, "edtOutput")->setText(QString::fromStdString(output.Path()));
+    QTest::mouseClick(Control<QPushButton>(form, "btnGenerate"), Qt::LeftButton);
 
     QVERIFY2(presenter.shown.empty(),
              presenter.shown.empty() ? "" : presenter.shown.front().text.c_str());
@@ -50,9 +52,12 @@ void GenerateClickTest::createWritesFiveRandomFilesOf10MB() {
         QCOMPARE(content.size(), std::size_t{10485760});
         QCOMPARE(content.find('\xFF'), std::string::npos);
     }
-    QVERIFY(form->TaskHost().StatusText().startsWith("Done in "));
-    QVERIFY(form->TaskHost().StatusText().endsWith(" sec"));
-    QVERIFY(!form->TaskHost().Busy());
+    // The last text of the run is on the status bar, not only set.
+    const QString shown = form->StatusBar->currentMessage();
+    QVERIFY(shown.startsWith("Done in "));
+    QVERIFY(shown.endsWith(" sec"));
+    QCOMPARE(shown, form->Tasks().StatusText());
+    QVERIFY(!form->Tasks().Busy());
     QVERIFY(form->btnCancel->isHidden());
 }
 

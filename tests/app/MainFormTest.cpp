@@ -2,9 +2,12 @@
 // the generator tab's size model and dependent controls, the spin boxes, the
 // links, accessibility and the keyboard order.
 #include "AppTestMain.h"
+#include "Controls.h"
 #include "RecordingPresenter.h"
+#include "SettingsFile.h"
 #include "app/FormMain.h"
 #include "app/SettingsStore.h"
+#include "app/tabs/GeneratorTab.h"
 #include "toolkit/SystemHelpers.h"
 #include "toolkit/TImage.h"
 #include "toolkit/TMemo.h"
@@ -27,9 +30,8 @@
 
 namespace {
 
-QString SettingsFile() {
-    return SettingsStore::StorageLocation(SettingsStore::RegRoot::CurrentUser,
-                                          SettingsStore::KeyPathOf(SettingsStore::kSection));
+TGeneratorTab* Generator(const std::unique_ptr<TMainForm>& form) {
+    return Control<TGeneratorTab>(form, "tabMain");
 }
 
 std::unique_ptr<TMainForm> StartProgram() {
@@ -85,24 +87,26 @@ private slots:
     void firstStartShowsDefaultsAndTheGeneratorTab() {
         auto form = StartProgram();
         QCOMPARE(form->pagCrtl->currentIndex(), 0);
-        QCOMPARE(form->pagCrtl->currentWidget(), form->tabMain);
-        QCOMPARE(form->spnNumberOfFile->value(), 50);
-        QCOMPARE(form->spnSizeOfFile->value(), 1024);
-        QCOMPARE(form->edtFileName->text(), QString("AutoGen"));
-        QCOMPARE(form->edtOutput->text().toStdString(), QuillTPU::AppFolder());
-        QVERIFY(form->edtOutput->text().endsWith('/'));
-        QCOMPARE(form->edtFileExt->text(), QString("Bin"));
-        QVERIFY(form->radMB->isChecked());
-        QVERIFY(form->radRandomName->isChecked());
-        QVERIFY(form->radRandomContent->isChecked());
-        QVERIFY(!form->chkUnique->isChecked());
-        QVERIFY(!form->pnlName->isVisible());
-        QVERIFY(!form->mmoFillText->isEnabled());
-        QVERIFY(!form->chkUnique->isVisible());
-        QCOMPARE(form->spnBuf1->value(), 10240);
-        QCOMPARE(form->spnBuf2->value(), 256);
-        QCOMPARE(form->spnBufWipe->value(), 64);
-        QCOMPARE(form->lblSize->text(), QString("File size: 1.0 GB / Total size: 50.0 GB"));
+        QCOMPARE(form->pagCrtl->currentWidget(), Control<QWidget>(form, "tabMain"));
+        QCOMPARE(Control<TSpinEdit>(form, "spnNumberOfFile")->value(), 50);
+        QCOMPARE(Control<TSpinEdit>(form, "spnSizeOfFile")->value(), 1024);
+        QCOMPARE(Control<QLineEdit>(form, "edtFileName")->text(), QString("AutoGen"));
+        QCOMPARE(Control<QLineEdit>(form, "edtOutput")->text().toStdString(),
+                 QuillTPU::AppFolder());
+        QVERIFY(Control<QLineEdit>(form, "edtOutput")->text().endsWith('/'));
+        QCOMPARE(Control<QLineEdit>(form, "edtFileExt")->text(), QString("Bin"));
+        QVERIFY(Control<QRadioButton>(form, "radMB")->isChecked());
+        QVERIFY(Control<QRadioButton>(form, "radRandomName")->isChecked());
+        QVERIFY(Control<QRadioButton>(form, "radRandomContent")->isChecked());
+        QVERIFY(!Control<QCheckBox>(form, "chkUnique")->isChecked());
+        QVERIFY(!Control<QWidget>(form, "pnlName")->isVisible());
+        QVERIFY(!Control<TMemo>(form, "mmoFillText")->isEnabled());
+        QVERIFY(!Control<QCheckBox>(form, "chkUnique")->isVisible());
+        QCOMPARE(Control<TSpinEdit>(form, "spnBuf1")->value(), 10240);
+        QCOMPARE(Control<TSpinEdit>(form, "spnBuf2")->value(), 256);
+        QCOMPARE(Control<TSpinEdit>(form, "spnBufWipe")->value(), 64);
+        QCOMPARE(Control<QLabel>(form, "lblSize")->text(),
+                 QString("File size: 1.0 GB / Total size: 50.0 GB"));
         QVERIFY(!form->btnCancel->isVisible());
         QVERIFY(FPresenter->shown.empty());
     }
@@ -121,7 +125,7 @@ private slots:
             QCOMPARE(form->pagCrtl->tabText(i), captions[i]);
             QCOMPARE(form->pagCrtl->widget(i)->objectName(), names[i]);
         }
-        QCOMPARE(form->TabMerge(), form->pagCrtl->widget(4));
+        QCOMPARE(Control<QWidget>(form, "tabMerge"), form->pagCrtl->widget(4));
         // Every tab caption is readable at the smallest size.
         form->resize(form->minimumSize());
         QTest::qWait(10);
@@ -137,18 +141,18 @@ private slots:
         {
             auto form = StartProgram();
             form->pagCrtl->setCurrentIndex(4);
-            form->spnNumberOfFile->setValue(123);
-            form->btnDVD->click();
-            form->radGB->setChecked(true);
-            form->radPatern->setChecked(true);
-            form->radFillWithThis->setChecked(true);
-            form->chkUnique->setChecked(true);
-            form->edtFileName->setText("Part");
-            form->edtFileExt->setText("dat");
-            form->edtOutput->setText("/tmp/out/");
-            form->spnBuf1->setValue(2048);
-            form->spnBuf2->setValue(64);
-            form->spnBufWipe->setValue(128);
+            Control<TSpinEdit>(form, "spnNumberOfFile")->setValue(123);
+            Control<QPushButton>(form, "btnDVD")->click();
+            Control<QRadioButton>(form, "radGB")->setChecked(true);
+            Control<QRadioButton>(form, "radPatern")->setChecked(true);
+            Control<QRadioButton>(form, "radFillWithThis")->setChecked(true);
+            Control<QCheckBox>(form, "chkUnique")->setChecked(true);
+            Control<QLineEdit>(form, "edtFileName")->setText("Part");
+            Control<QLineEdit>(form, "edtFileExt")->setText("dat");
+            Control<QLineEdit>(form, "edtOutput")->setText("/tmp/out/");
+            Control<TSpinEdit>(form, "spnBuf1")->setValue(2048);
+            Control<TSpinEdit>(form, "spnBuf2")->setValue(64);
+            Control<TSpinEdit>(form, "spnBufWipe")->setValue(128);
             form->close();
         }
         const QString text = FileText();
@@ -156,27 +160,27 @@ private slots:
         QVERIFY(text.contains("radGB=1"));
         QVERIFY(text.contains("radMB=0"));
         auto form = StartProgram();
-        QCOMPARE(form->pagCrtl->currentWidget(), form->tabMerge);
-        QCOMPARE(form->spnNumberOfFile->value(), 123);
-        QCOMPARE(form->spnSizeOfFile->value(), 4812);
-        QVERIFY(form->radGB->isChecked());
-        QVERIFY(!form->radMB->isChecked());
-        QVERIFY(form->radPatern->isChecked());
-        QVERIFY(form->radFillWithThis->isChecked());
-        QVERIFY(form->chkUnique->isChecked());
-        QCOMPARE(form->edtFileName->text(), QString("Part"));
-        QCOMPARE(form->edtFileExt->text(), QString("dat"));
-        QCOMPARE(form->edtOutput->text(), QString("/tmp/out/"));
-        QCOMPARE(form->spnBuf1->value(), 2048);
-        QCOMPARE(form->spnBuf2->value(), 64);
-        QCOMPARE(form->spnBufWipe->value(), 128);
+        QCOMPARE(form->pagCrtl->currentWidget(), Control<QWidget>(form, "tabMerge"));
+        QCOMPARE(Control<TSpinEdit>(form, "spnNumberOfFile")->value(), 123);
+        QCOMPARE(Control<TSpinEdit>(form, "spnSizeOfFile")->value(), 4812);
+        QVERIFY(Control<QRadioButton>(form, "radGB")->isChecked());
+        QVERIFY(!Control<QRadioButton>(form, "radMB")->isChecked());
+        QVERIFY(Control<QRadioButton>(form, "radPatern")->isChecked());
+        QVERIFY(Control<QRadioButton>(form, "radFillWithThis")->isChecked());
+        QVERIFY(Control<QCheckBox>(form, "chkUnique")->isChecked());
+        QCOMPARE(Control<QLineEdit>(form, "edtFileName")->text(), QString("Part"));
+        QCOMPARE(Control<QLineEdit>(form, "edtFileExt")->text(), QString("dat"));
+        QCOMPARE(Control<QLineEdit>(form, "edtOutput")->text(), QString("/tmp/out/"));
+        QCOMPARE(Control<TSpinEdit>(form, "spnBuf1")->value(), 2048);
+        QCOMPARE(Control<TSpinEdit>(form, "spnBuf2")->value(), 64);
+        QCOMPARE(Control<TSpinEdit>(form, "spnBufWipe")->value(), 128);
         // Loading ran the handlers: the dependent controls follow.
         form->pagCrtl->setCurrentIndex(0);
-        QVERIFY(form->pnlName->isVisible());
-        QVERIFY(form->mmoFillText->isEnabled());
-        QVERIFY(form->chkUnique->isVisible());
+        QVERIFY(Control<QWidget>(form, "pnlName")->isVisible());
+        QVERIFY(Control<TMemo>(form, "mmoFillText")->isEnabled());
+        QVERIFY(Control<QCheckBox>(form, "chkUnique")->isVisible());
         QCOMPARE(
-            form->lblSize->text(),
+            Control<QLabel>(form, "lblSize")->text(),
             QString::fromStdString("File size: " + QuillTPU::FormatSize(4812LL << 30) +
                                    " / Total size: " + QuillTPU::FormatSize((4812LL << 30) * 123)));
     }
@@ -184,51 +188,51 @@ private slots:
     void aDeletedSettingFallsBackAlone() {
         {
             auto form = StartProgram();
-            form->spnNumberOfFile->setValue(7);
-            form->spnSizeOfFile->setValue(9);
+            Control<TSpinEdit>(form, "spnNumberOfFile")->setValue(7);
+            Control<TSpinEdit>(form, "spnSizeOfFile")->setValue(9);
         }
         DeleteSetting("spnNumberOfFile");
         auto form = StartProgram();
-        QCOMPARE(form->spnNumberOfFile->value(), 50);
-        QCOMPARE(form->spnSizeOfFile->value(), 9);
+        QCOMPARE(Control<TSpinEdit>(form, "spnNumberOfFile")->value(), 50);
+        QCOMPARE(Control<TSpinEdit>(form, "spnSizeOfFile")->value(), 9);
     }
 
     void aSettingOfTheWrongTypeFallsBackAndTheRestLoads() {
         {
             auto form = StartProgram();
-            form->spnSizeOfFile->setValue(9);
+            Control<TSpinEdit>(form, "spnSizeOfFile")->setValue(9);
             form->pagCrtl->setCurrentIndex(5);
         }
         ReplaceSetting("spnNumberOfFile", "lots");
         ReplaceSetting("radPatern", "maybe");
         ReplaceSetting("spnBuf1", "999999999");
         auto form = StartProgram();
-        QCOMPARE(form->spnNumberOfFile->value(), 50);
-        QVERIFY(form->radRandomName->isChecked());
-        QCOMPARE(form->spnSizeOfFile->value(), 9);
+        QCOMPARE(Control<TSpinEdit>(form, "spnNumberOfFile")->value(), 50);
+        QVERIFY(Control<QRadioButton>(form, "radRandomName")->isChecked());
+        QCOMPARE(Control<TSpinEdit>(form, "spnSizeOfFile")->value(), 9);
         QCOMPARE(form->pagCrtl->currentIndex(), 5);
         // A number out of range is brought into the box's range.
-        QCOMPARE(form->spnBuf1->value(), 102400);
+        QCOMPARE(Control<TSpinEdit>(form, "spnBuf1")->value(), 102400);
         QVERIFY(FPresenter->shown.empty());
     }
 
     void emptyTextsStayEmpty() {
         {
             auto form = StartProgram();
-            form->edtFileName->clear();
-            form->edtFileExt->clear();
+            Control<QLineEdit>(form, "edtFileName")->clear();
+            Control<QLineEdit>(form, "edtFileExt")->clear();
         }
         auto form = StartProgram();
-        QCOMPARE(form->edtFileName->text(), QString());
-        QCOMPARE(form->edtFileExt->text(), QString());
+        QCOMPARE(Control<QLineEdit>(form, "edtFileName")->text(), QString());
+        QCOMPARE(Control<QLineEdit>(form, "edtFileExt")->text(), QString());
     }
 
     void aStoredUniqueMarkWithoutFillTextIsDropped() {
         { auto form = StartProgram(); }
         ReplaceSetting("chkUnique", "1");
         auto form = StartProgram();
-        QVERIFY(form->radRandomContent->isChecked());
-        QVERIFY(!form->chkUnique->isChecked());
+        QVERIFY(Control<QRadioButton>(form, "radRandomContent")->isChecked());
+        QVERIFY(!Control<QCheckBox>(form, "chkUnique")->isChecked());
     }
 
     void quickSizeButtons_data() {
@@ -251,119 +255,133 @@ private slots:
         QFETCH(QString, unit);
         QFETCH(int, value);
         auto form = StartProgram();
-        form->radGB->setChecked(true);
-        form->spnSizeOfFile->setValue(3);
-        QTest::mouseClick(form->findChild<QPushButton*>(button), Qt::LeftButton);
-        QCOMPARE(form->ComputeFileSize(), bytes);
-        QVERIFY(form->findChild<QRadioButton*>(unit)->isChecked());
-        QCOMPARE(form->spnSizeOfFile->value(), value);
-        QVERIFY(form->lblSize->text().startsWith(
-            QString::fromStdString("File size: " + QuillTPU::FormatSize(bytes) + " / ")));
+        Control<QRadioButton>(form, "radGB")->setChecked(true);
+        Control<TSpinEdit>(form, "spnSizeOfFile")->setValue(3);
+        QTest::mouseClick(Control<QPushButton>(form, qPrintable(button)), Qt::LeftButton);
+        QCOMPARE(Generator(form)->ComputeFileSize(), bytes);
+        QVERIFY(Control<QRadioButton>(form, qPrintable(unit))->isChecked());
+        QCOMPARE(Control<TSpinEdit>(form, "spnSizeOfFile")->value(), value);
+        QVERIFY(Control<QLabel>(form, "lblSize")
+                    ->text()
+                    .startsWith(QString::fromStdString("File size: " + QuillTPU::FormatSize(bytes) +
+                                                       " / ")));
     }
 
     void sizeLineFollowsSizeAndUnitButNotTheNumberOfFiles() {
         auto form = StartProgram();
-        form->spnNumberOfFile->setValue(2);
-        QCOMPARE(form->lblSize->text(), QString("File size: 1.0 GB / Total size: 50.0 GB"));
-        form->spnSizeOfFile->setValue(3);
-        QCOMPARE(form->lblSize->text(), QString("File size: 3.0 MB / Total size: 6.0 MB"));
-        form->spnNumberOfFile->setValue(4);
-        ClickRadio(form->radKB);
-        QCOMPARE(form->lblSize->text(), QString("File size: 3.0 KB / Total size: 12.0 KB"));
-        form->radB->setChecked(true);
-        QCOMPARE(form->lblSize->text(), QString("File size: 3 Bytes / Total size: 12 Bytes"));
+        Control<TSpinEdit>(form, "spnNumberOfFile")->setValue(2);
+        QCOMPARE(Control<QLabel>(form, "lblSize")->text(),
+                 QString("File size: 1.0 GB / Total size: 50.0 GB"));
+        Control<TSpinEdit>(form, "spnSizeOfFile")->setValue(3);
+        QCOMPARE(Control<QLabel>(form, "lblSize")->text(),
+                 QString("File size: 3.0 MB / Total size: 6.0 MB"));
+        Control<TSpinEdit>(form, "spnNumberOfFile")->setValue(4);
+        ClickRadio(Control<QRadioButton>(form, "radKB"));
+        QCOMPARE(Control<QLabel>(form, "lblSize")->text(),
+                 QString("File size: 3.0 KB / Total size: 12.0 KB"));
+        Control<QRadioButton>(form, "radB")->setChecked(true);
+        QCOMPARE(Control<QLabel>(form, "lblSize")->text(),
+                 QString("File size: 3 Bytes / Total size: 12 Bytes"));
     }
 
     void largestSizeIsComputedWithoutOverflow() {
         auto form = StartProgram();
-        form->radGB->setChecked(true);
-        form->spnSizeOfFile->setValue(10000000);
-        QCOMPARE(form->ComputeFileSize(), qint64(10737418240000000));
+        Control<QRadioButton>(form, "radGB")->setChecked(true);
+        Control<TSpinEdit>(form, "spnSizeOfFile")->setValue(10000000);
+        QCOMPARE(Generator(form)->ComputeFileSize(), qint64(10737418240000000));
         // A total beyond 64 bits is named, not wrapped.
-        form->spnNumberOfFile->setValue(2100000000);
-        form->spnSizeOfFile->setValue(9999999);
-        QVERIFY(form->lblSize->text().endsWith("more than 8 EB"));
+        Control<TSpinEdit>(form, "spnNumberOfFile")->setValue(2100000000);
+        Control<TSpinEdit>(form, "spnSizeOfFile")->setValue(9999999);
+        QVERIFY(Control<QLabel>(form, "lblSize")->text().endsWith("more than 8 EB"));
         QVERIFY(FPresenter->shown.empty());
     }
 
     void namingRadiosShowAndHideThePattern() {
         auto form = StartProgram();
-        ClickRadio(form->radPatern);
-        QVERIFY(form->pnlName->isVisible());
-        QVERIFY(form->edtFileName->isVisible());
-        QVERIFY(form->edtFileExt->isVisible());
-        ClickRadio(form->radRandomName);
-        QVERIFY(!form->pnlName->isVisible());
+        ClickRadio(Control<QRadioButton>(form, "radPatern"));
+        QVERIFY(Control<QWidget>(form, "pnlName")->isVisible());
+        QVERIFY(Control<QLineEdit>(form, "edtFileName")->isVisible());
+        QVERIFY(Control<QLineEdit>(form, "edtFileExt")->isVisible());
+        ClickRadio(Control<QRadioButton>(form, "radRandomName"));
+        QVERIFY(!Control<QWidget>(form, "pnlName")->isVisible());
     }
 
     void contentRadiosKeepTextAndUniqueInStep() {
         auto form = StartProgram();
-        ClickRadio(form->radFillWithThis);
-        QVERIFY(form->mmoFillText->isEnabled());
-        QVERIFY(form->chkUnique->isVisible());
-        QVERIFY(!form->chkUnique->isChecked());
-        form->chkUnique->setChecked(true);
-        ClickRadio(form->radRandomContent);
-        QVERIFY(!form->mmoFillText->isEnabled());
-        QVERIFY(!form->chkUnique->isVisible());
-        QVERIFY(!form->chkUnique->isChecked());
-        ClickRadio(form->radFillWithThis);
-        QVERIFY(form->chkUnique->isVisible());
-        QVERIFY(!form->chkUnique->isChecked());
+        ClickRadio(Control<QRadioButton>(form, "radFillWithThis"));
+        QVERIFY(Control<TMemo>(form, "mmoFillText")->isEnabled());
+        QVERIFY(Control<QCheckBox>(form, "chkUnique")->isVisible());
+        QVERIFY(!Control<QCheckBox>(form, "chkUnique")->isChecked());
+        Control<QCheckBox>(form, "chkUnique")->setChecked(true);
+        ClickRadio(Control<QRadioButton>(form, "radRandomContent"));
+        QVERIFY(!Control<TMemo>(form, "mmoFillText")->isEnabled());
+        QVERIFY(!Control<QCheckBox>(form, "chkUnique")->isVisible());
+        QVERIFY(!Control<QCheckBox>(form, "chkUnique")->isChecked());
+        ClickRadio(Control<QRadioButton>(form, "radFillWithThis"));
+        QVERIFY(Control<QCheckBox>(form, "chkUnique")->isVisible());
+        QVERIFY(!Control<QCheckBox>(form, "chkUnique")->isChecked());
     }
 
     void aRadioCheckedByTheProgramRunsItsHandlerOnlyWhenItWasUnchecked() {
         auto form = StartProgram();
-        form->radPatern->setChecked(true);
-        QVERIFY(form->pnlName->isVisible());
-        form->pnlName->setVisible(false);
-        form->radPatern->setChecked(true); // already checked: no handler
-        QVERIFY(!form->pnlName->isVisible());
-        form->radRandomName->setChecked(true);
-        form->radPatern->setChecked(true);
-        QVERIFY(form->pnlName->isVisible());
+        Control<QRadioButton>(form, "radPatern")->setChecked(true);
+        QVERIFY(Control<QWidget>(form, "pnlName")->isVisible());
+        Control<QWidget>(form, "pnlName")->setVisible(false);
+        Control<QRadioButton>(form, "radPatern")->setChecked(true); // already checked: no handler
+        QVERIFY(!Control<QWidget>(form, "pnlName")->isVisible());
+        Control<QRadioButton>(form, "radRandomName")->setChecked(true);
+        Control<QRadioButton>(form, "radPatern")->setChecked(true);
+        QVERIFY(Control<QWidget>(form, "pnlName")->isVisible());
     }
 
     void defaultFillTextAndItsLimit() {
         auto form = StartProgram();
+        TMemo* memo = Control<TMemo>(form, "mmoFillText");
         const QString line = QString("dummy text ").repeated(7);
-        QCOMPARE(form->mmoFillText->Text().split('\n').size(), 15);
-        QCOMPARE(form->mmoFillText->Text().split('\n').first(), line);
-        QCOMPARE(form->mmoFillText->Text().split('\n').last(), QString("dummy text "));
-        ClickRadio(form->radFillWithThis);
+        QCOMPARE(memo->Text().split('\n').size(), 15);
+        QCOMPARE(memo->Text().split('\n').first(), line);
+        QCOMPARE(memo->Text().split('\n').last(), QString("dummy text "));
+        ClickRadio(Control<QRadioButton>(form, "radFillWithThis"));
         FPresenter->shown.clear();
-
-        form->mmoFillText->SetText(QString(1024, 'x'));
+        // Typing into the default text keeps the text and the character.
+        memo->setFocus();
+        memo->moveCursor(QTextCursor::End);
+        QTest::keyClicks(memo, "!");
         QVERIFY(FPresenter->shown.empty());
-        form->mmoFillText->SetText(QString(1500, 'y'));
+        QVERIFY(memo->Text().endsWith("dummy text !"));
+
+        // Texts near the limit in lines of 64 characters as the run counts
+        // them (62 and CR LF): one line of a million characters would take
+        // the memo minutes to lay out.
+        const int limit = TGeneratorTab::kFillTextLimit;
+        QCOMPARE(limit, 1048576);
+        auto lines = [](int runLength, char c) {
+            return (QString(62, c) + '\n').repeated(runLength / 64) + QString(runLength % 64, c);
+        };
+        memo->SetText(lines(limit, 'x'));
+        QVERIFY(FPresenter->shown.empty());
+        memo->SetText(lines(limit + 500, 'y'));
         QCOMPARE(FPresenter->shown.size(), size_t(1));
         QCOMPARE(FPresenter->shown[0].text, std::string("Maximum 1024 characters!"));
         QCOMPARE(FPresenter->shown[0].kind, QuillTPU::MessageKind::Plain);
-        QCOMPARE(form->mmoFillText->Text(), QString(1024, 'y'));
+        QVERIFY(memo->Text() == lines(limit, 'y'));
         // A line break counts as the two characters the run writes, and a cut
         // never leaves half of one.
         FPresenter->shown.clear();
-        form->mmoFillText->SetText(QString(1022, 'a') + "\nbcd");
+        const QString start = lines(limit - 64, 'a');
+        memo->SetText(start + QString(62, 'a') + "\nbcd");
         QCOMPARE(FPresenter->shown.size(), size_t(1));
-        QCOMPARE(form->mmoFillText->Text(), QString(1022, 'a') + "\n");
-        QCOMPARE(form->FillText().size(), size_t(1024));
-        form->mmoFillText->SetText(QString(1023, 'a') + "\nb");
+        QVERIFY(memo->Text() == start + QString(62, 'a') + "\n");
+        QCOMPARE(Generator(form)->FillText().size(), size_t(limit));
+        memo->SetText(start + QString(63, 'a') + "\nb");
         QCOMPARE(FPresenter->shown.size(), size_t(2));
-        QCOMPARE(form->mmoFillText->Text(), QString(1023, 'a'));
-        form->mmoFillText->SetText("ab\ncd");
-        QCOMPARE(form->FillText(), std::u16string(u"ab\r\ncd"));
+        QVERIFY(memo->Text() == start + QString(63, 'a'));
+        memo->SetText("ab\ncd");
+        QCOMPARE(Generator(form)->FillText(), std::u16string(u"ab\r\ncd"));
         // Every character goes to the file as typed: a no-break space is no
         // plain space.
-        form->mmoFillText->SetText(QString::fromUtf16(u"a\u00A0b"));
-        QCOMPARE(form->FillText(), std::u16string(u"a\u00A0b"));
-        // Typing past the limit is cut the same way.
-        form->mmoFillText->SetText(QString(1024, 'z'));
-        FPresenter->shown.clear();
-        form->mmoFillText->setFocus();
-        form->mmoFillText->moveCursor(QTextCursor::End);
-        QTest::keyClicks(form->mmoFillText, "!");
-        QCOMPARE(FPresenter->shown.size(), size_t(1));
-        QCOMPARE(form->mmoFillText->Text(), QString(1024, 'z'));
+        memo->SetText(QString::fromUtf16(u"a\u00A0b"));
+        QCOMPARE(Generator(form)->FillText(), std::u16string(u"a\u00A0b"));
     }
 
     void memoAndEditAnnounceOnlyRealChanges() {
@@ -383,35 +401,35 @@ private slots:
 
     void spinBoxesKeepTheirValueInRange() {
         auto form = StartProgram();
-        TSpinEdit* spin = form->spnSizeOfFile;
+        TSpinEdit* spin = Control<TSpinEdit>(form, "spnSizeOfFile");
         spin->setValue(0);
         QCOMPARE(spin->value(), 1);
         spin->setValue(20000000);
         QCOMPARE(spin->value(), 10000000);
         QCOMPARE(spin->singleStep(), 1);
-        QCOMPARE(form->spnNumberOfFile->singleStep(), 10);
-        QCOMPARE(form->spnBuf1->singleStep(), 1024);
-        QCOMPARE(form->spnBuf2->singleStep(), 8);
-        QCOMPARE(form->spnBufWipe->singleStep(), 8);
-        QCOMPARE(form->spnBuf1->maximum(), 102400);
-        QCOMPARE(form->spnBuf2->maximum(), 50000);
+        QCOMPARE(Control<TSpinEdit>(form, "spnNumberOfFile")->singleStep(), 10);
+        QCOMPARE(Control<TSpinEdit>(form, "spnBuf1")->singleStep(), 1024);
+        QCOMPARE(Control<TSpinEdit>(form, "spnBuf2")->singleStep(), 8);
+        QCOMPARE(Control<TSpinEdit>(form, "spnBufWipe")->singleStep(), 8);
+        QCOMPARE(Control<TSpinEdit>(form, "spnBuf1")->maximum(), 102400);
+        QCOMPARE(Control<TSpinEdit>(form, "spnBuf2")->maximum(), 50000);
 
         // Typed text that is no number becomes the minimum when the box is
         // left; a number above the range becomes the maximum.
         form->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
-        TSpinEdit* files = form->spnNumberOfFile;
+        TSpinEdit* files = Control<TSpinEdit>(form, "spnNumberOfFile");
         files->setFocus();
         files->selectAll();
         QTest::keyClick(files, Qt::Key_Backspace);
         QTest::keyClicks(files, "-");
-        form->spnSizeOfFile->setFocus();
+        Control<TSpinEdit>(form, "spnSizeOfFile")->setFocus();
         QCOMPARE(files->value(), 1);
         QCOMPARE(files->text(), QString("1"));
         files->setFocus();
         files->selectAll();
         QTest::keyClicks(files, "99999999999");
-        form->spnSizeOfFile->setFocus();
+        Control<TSpinEdit>(form, "spnSizeOfFile")->setFocus();
         QCOMPARE(files->value(), 2100000000);
         // Arrows move by the step.
         files->setFocus();
@@ -434,9 +452,9 @@ private slots:
         auto form = StartProgram();
         QTest::mouseClick(form->btnSupport, Qt::LeftButton);
         QTest::mouseClick(form->btnMore, Qt::LeftButton);
-        QTest::mouseClick(form->imgLogo, Qt::LeftButton);
-        form->pagCrtl->setCurrentWidget(form->tabSettings);
-        QTest::mouseClick(form->imgLogo2, Qt::LeftButton);
+        QTest::mouseClick(Control<TImage>(form, "imgLogo"), Qt::LeftButton);
+        form->pagCrtl->setCurrentWidget(Control<QWidget>(form, "tabSettings"));
+        QTest::mouseClick(Control<TImage>(form, "imgLogo2"), Qt::LeftButton);
         const std::vector<std::string> expected = {std::string(TMainForm::kSupportUrl) + "|",
                                                    std::string(TMainForm::kMoreToolsUrl) + "|",
                                                    std::string(TMainForm::kMoreToolsUrl) + "|",
@@ -448,26 +466,39 @@ private slots:
 
     void hintsAreTheDesignsTexts() {
         auto form = StartProgram();
-        QCOMPARE(form->spnNumberOfFile->toolTip(), QString("Specify here number of files."));
-        QCOMPARE(form->radFillWithThis->toolTip(),
+        QCOMPARE(Control<TSpinEdit>(form, "spnNumberOfFile")->toolTip(),
+                 QString("Specify here number of files."));
+        QCOMPARE(Control<QRadioButton>(form, "radFillWithThis")->toolTip(),
                  QString("The text in the box bellow will be used to fill the generated "
                          "files.\nThe text will be added over and over until the file reaches "
                          "the specified size."));
-        QVERIFY(form->edtFileName->toolTip().startsWith("[File name]\n\nThe program will"));
-        QVERIFY(form->edtFileName->toolTip().contains("\n  File01.BIN\n  File02.BIN\n"));
-        QCOMPARE(form->edtFileExt->toolTip(), QString("[File extension]"));
-        QCOMPARE(form->lblBufferSize->toolTip(), QString("Applied only to the Stackwell"));
-        QVERIFY(form->spnBuf1->toolTip().startsWith(
-            "If the size of the file to be generated is smaller than this value, \nthen"));
-        QVERIFY(form->spnBuf2->toolTip().endsWith("careful not to run out of RAM."));
-        QCOMPARE(form->lblInfo->text(), QString("For high speed we recommend a minimum of 64MB"));
-        QVERIFY(!form->lblInfo->isEnabled());
+        QVERIFY(Control<QLineEdit>(form, "edtFileName")
+                    ->toolTip()
+                    .startsWith("[File name]\n\nThe program will"));
+        QVERIFY(Control<QLineEdit>(form, "edtFileName")
+                    ->toolTip()
+                    .contains("\n  File01.BIN\n  File02.BIN\n"));
+        QCOMPARE(Control<QLineEdit>(form, "edtFileExt")->toolTip(), QString("[File extension]"));
+        QCOMPARE(Control<QLabel>(form, "lblBufferSize")->toolTip(),
+                 QString("Applied only to the Stackwell"));
+        QVERIFY(
+            Control<TSpinEdit>(form, "spnBuf1")
+                ->toolTip()
+                .startsWith(
+                    "If the size of the file to be generated is smaller than this value, \nthen"));
+        QVERIFY(Control<TSpinEdit>(form, "spnBuf2")
+                    ->toolTip()
+                    .endsWith("careful not to run out of RAM."));
+        QCOMPARE(Control<QLabel>(form, "lblInfo")->text(),
+                 QString("For high speed we recommend a minimum of 64MB"));
+        QVERIFY(!Control<QLabel>(form, "lblInfo")->isEnabled());
     }
 
     void everyControlHasAnAccessibleName() {
         auto form = StartProgram();
         for (QWidget* page :
-             {form->TabMain(), form->TabSettings(), static_cast<QWidget*>(form->Panel2)}) {
+             {Control<QWidget>(form, "tabMain"), Control<QWidget>(form, "tabSettings"),
+              static_cast<QWidget*>(form->Panel2)}) {
             for (QWidget* w : page->findChildren<QWidget*>()) {
                 if (qobject_cast<QLabel*>(w) && !qobject_cast<TImage*>(w))
                     continue;
@@ -480,33 +511,49 @@ private slots:
                 QVERIFY2(!w->accessibleName().isEmpty(), qPrintable(w->objectName()));
             }
         }
-        QCOMPARE(form->spnNumberOfFile->accessibleName(), QString("Number of files"));
-        QCOMPARE(form->spnSizeOfFile->accessibleName(), QString("File size"));
-        QCOMPARE(form->edtOutput->accessibleName(), QString("Output folder"));
-        QCOMPARE(form->spnBuf2->accessibleName(), QString("Test file size (in MB)"));
-        QCOMPARE(form->Label11->buddy(), form->spnBufWipe);
-        QCOMPARE(form->lblFileName->buddy(), form->edtFileName);
+        QCOMPARE(Control<TSpinEdit>(form, "spnNumberOfFile")->accessibleName(),
+                 QString("Number of files"));
+        QCOMPARE(Control<TSpinEdit>(form, "spnSizeOfFile")->accessibleName(), QString("File size"));
+        QCOMPARE(Control<QLineEdit>(form, "edtOutput")->accessibleName(), QString("Output folder"));
+        QCOMPARE(Control<TSpinEdit>(form, "spnBuf2")->accessibleName(),
+                 QString("Test file size (in MB)"));
+        QCOMPARE(Control<QLabel>(form, "Label11")->buddy(), Control<TSpinEdit>(form, "spnBufWipe"));
+        QCOMPARE(Control<QLabel>(form, "lblFileName")->buddy(),
+                 Control<QLineEdit>(form, "edtFileName"));
     }
 
     void tabMovesThroughTheGeneratorTabInOrder() {
         auto form = StartProgram();
-        form->radPatern->setChecked(true);
-        form->radFillWithThis->setChecked(true);
-        const QList<QWidget*> expected = {
-            form->spnNumberOfFile, form->spnSizeOfFile, form->radMB,      form->btnFloppy,
-            form->btn10MB,         form->btnCD1,        form->btn700MB,   form->btn1GB,
-            form->btn2GB,          form->btn4GB,        form->btnDVD,     form->radPatern,
-            form->edtOutput,       form->edtFileName,   form->edtFileExt, form->radFillWithThis,
-            form->chkUnique,       form->mmoFillText,   form->btnGenerate};
+        Control<QRadioButton>(form, "radPatern")->setChecked(true);
+        Control<QRadioButton>(form, "radFillWithThis")->setChecked(true);
+        const QList<QWidget*> expected = {Control<TSpinEdit>(form, "spnNumberOfFile"),
+                                          Control<TSpinEdit>(form, "spnSizeOfFile"),
+                                          Control<QRadioButton>(form, "radMB"),
+                                          Control<QPushButton>(form, "btnFloppy"),
+                                          Control<QPushButton>(form, "btn10MB"),
+                                          Control<QPushButton>(form, "btnCD1"),
+                                          Control<QPushButton>(form, "btn700MB"),
+                                          Control<QPushButton>(form, "btn1GB"),
+                                          Control<QPushButton>(form, "btn2GB"),
+                                          Control<QPushButton>(form, "btn4GB"),
+                                          Control<QPushButton>(form, "btnDVD"),
+                                          Control<QRadioButton>(form, "radPatern"),
+                                          Control<QLineEdit>(form, "edtOutput"),
+                                          Control<QLineEdit>(form, "edtFileName"),
+                                          Control<QLineEdit>(form, "edtFileExt"),
+                                          Control<QRadioButton>(form, "radFillWithThis"),
+                                          Control<QCheckBox>(form, "chkUnique"),
+                                          Control<TMemo>(form, "mmoFillText"),
+                                          Control<QPushButton>(form, "btnGenerate")};
         form->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(form.get()));
-        form->spnNumberOfFile->setFocus();
+        Control<TSpinEdit>(form, "spnNumberOfFile")->setFocus();
         for (int i = 1; i < expected.size(); ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QWidget* focus = QApplication::focusWidget();
             // A spin box gives the focus to its inner edit.
             while (focus && !expected.contains(focus) && focus->parentWidget() &&
-                   focus->parentWidget() != form->tabMain)
+                   focus->parentWidget() != Control<QWidget>(form, "tabMain"))
                 focus = focus->parentWidget();
             QCOMPARE(focus, expected[i]);
         }
@@ -515,27 +562,27 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
             QWidget* focus = QApplication::focusWidget();
             while (focus && !expected.contains(focus) && focus->parentWidget() &&
-                   focus->parentWidget() != form->tabMain)
+                   focus->parentWidget() != Control<QWidget>(form, "tabMain"))
                 focus = focus->parentWidget();
             QCOMPARE(focus, expected[i]);
         }
         // Arrows move within a radio group and check the button.
-        form->radMB->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(form->radMB, Qt::Key_Down);
-        QVERIFY(form->radGB->isChecked());
+        Control<QRadioButton>(form, "radMB")->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(Control<QRadioButton>(form, "radMB"), Qt::Key_Down);
+        QVERIFY(Control<QRadioButton>(form, "radGB")->isChecked());
     }
 
     void doubleBufferingReachesEveryWindowedControl() {
         auto form = StartProgram();
         QuillTPU::SetDoubleBufferedAll(form.get(), false);
-        QCOMPARE(form->pnlName->property("doubleBuffered").toBool(), false);
+        QCOMPARE(Control<QWidget>(form, "pnlName")->property("doubleBuffered").toBool(), false);
         QuillTPU::SetDoubleBufferedAll(form.get(), true);
         QCOMPARE(form->property("doubleBuffered").toBool(), true);
-        QCOMPARE(form->pnlName->property("doubleBuffered").toBool(), true);
-        QCOMPARE(form->edtFileExt->property("doubleBuffered").toBool(), true);
-        QCOMPARE(form->btnDVD->property("doubleBuffered").toBool(), true);
-        QVERIFY(!form->Label5->property("doubleBuffered").isValid());
-        QVERIFY(!form->imgLogo->property("doubleBuffered").isValid());
+        QCOMPARE(Control<QWidget>(form, "pnlName")->property("doubleBuffered").toBool(), true);
+        QCOMPARE(Control<QLineEdit>(form, "edtFileExt")->property("doubleBuffered").toBool(), true);
+        QCOMPARE(Control<QPushButton>(form, "btnDVD")->property("doubleBuffered").toBool(), true);
+        QVERIFY(!Control<QLabel>(form, "Label5")->property("doubleBuffered").isValid());
+        QVERIFY(!Control<TImage>(form, "imgLogo")->property("doubleBuffered").isValid());
     }
 
 private:

@@ -1,9 +1,12 @@
 // The busy state of the window, Cancel, refused nested runs, a close during a
 // run, and errors that escape handlers.
 #include "AppTestMain.h"
+#include "Controls.h"
 #include "RecordingPresenter.h"
+#include "SettingsFile.h"
 #include "app/FormMain.h"
 #include "app/SettingsStore.h"
+#include "app/tabs/GeneratorTab.h"
 #include "platform/Errors.h"
 #include "toolkit/TMemo.h"
 #include "util/QuillTPU.h"
@@ -20,11 +23,6 @@
 
 namespace {
 
-QString SettingsFile() {
-    return SettingsStore::StorageLocation(SettingsStore::RegRoot::CurrentUser,
-                                          SettingsStore::KeyPathOf(SettingsStore::kSection));
-}
-
 bool BusyCursor() {
     return QApplication::overrideCursor() &&
            QApplication::overrideCursor()->shape() == Qt::WaitCursor;
@@ -33,7 +31,7 @@ bool BusyCursor() {
 // A tool in the shape every tool has: units of work, pumping, the Cancel test.
 // Returns the number of units done.
 int RunUnits(TMainForm& form, int units, const std::function<void(int)>& afterUnit = {}) {
-    QuillTPU::ITaskHost& host = form.TaskHost();
+    QuillTPU::ITaskHost& host = form.Tasks();
     host.BeginTask();
     host.ClearCancel();
     int done = 0;
@@ -99,20 +97,20 @@ private slots:
         TMainForm& form = *FForm;
         QVERIFY(!form.btnCancel->isVisible());
         QVERIFY(!BusyCursor());
-        form.BeginTask();
+        form.Tasks().BeginTask();
         QVERIFY(form.btnCancel->isVisible());
         QVERIFY(BusyCursor());
-        form.EndTask();
+        form.Tasks().EndTask();
         QVERIFY(!form.btnCancel->isVisible());
         QVERIFY(!BusyCursor());
     }
 
     void aFailedInputCheckLeavesTheWindowIdle() {
         TMainForm& form = *FForm;
-        QVERIFY(form.RunTaskHandler([&] {
-            form.BeginTask();
+        QVERIFY(form.Tasks().RunTaskHandler([&] {
+            form.Tasks().BeginTask();
             QuillTPU::ShowPlainMessage("Error! You must insert at least a character");
-            form.EndTask();
+            form.Tasks().EndTask();
         }));
         QCOMPARE(FPresenter->shown.size(), size_t(1));
         QVERIFY(!form.btnCancel->isVisible());
@@ -127,44 +125,44 @@ private slots:
                 // The click arrives while the tool pumps messages.
                 QTimer::singleShot(0, form.btnCancel, [&] {
                     QTest::mouseClick(form.btnCancel, Qt::LeftButton);
-                    statusSeenAfterClick = form.TaskHost().StatusText();
+                    statusSeenAfterClick = form.Tasks().StatusText();
                 });
             }
         });
         QCOMPARE(done, 3);
         QCOMPARE(statusSeenAfterClick, QString("Canceling..."));
-        QCOMPARE(form.TaskHost().StatusText(), QString("  CANCELED!"));
+        QCOMPARE(form.Tasks().StatusText(), QString("  CANCELED!"));
         QVERIFY(!form.btnCancel->isVisible());
         QVERIFY(!BusyCursor());
         // The flag stays until the next task clears it; that task runs to its end.
-        QVERIFY(form.CancelRequested());
+        QVERIFY(form.Tasks().CancelRequested());
         QCOMPARE(RunUnits(form, 5), 5);
-        QCOMPARE(form.TaskHost().StatusText(), QString("Done"));
+        QCOMPARE(form.Tasks().StatusText(), QString("Done"));
     }
 
     void aTaskStartedWhileOneRunsIsRefused() {
         TMainForm& form = *FForm;
         bool innerRan = false;
         bool refused = false;
-        QVERIFY(form.RunTaskHandler([&] {
-            form.BeginTask();
-            form.TaskHost().SetStatus("3 of 10");
+        QVERIFY(form.Tasks().RunTaskHandler([&] {
+            form.Tasks().BeginTask();
+            form.Tasks().SetStatus("3 of 10");
             // A click on a start button, processed inside the run's pumping.
             QTimer::singleShot(0, &form, [&] {
-                refused = !form.RunTaskHandler([&] { innerRan = true; });
-                QTest::mouseClick(form.btnGenerate, Qt::LeftButton);
+                refused = !form.Tasks().RunTaskHandler([&] { innerRan = true; });
+                QTest::mouseClick(Control<QPushButton>(&form, "btnGenerate"), Qt::LeftButton);
             });
-            form.PumpMessages();
+            form.Tasks().PumpMessages();
             QVERIFY(form.btnCancel->isVisible());
-            QVERIFY(form.TaskHost().Busy());
-            QCOMPARE(form.TaskHost().StatusText(), QString("3 of 10"));
-            form.EndTask();
+            QVERIFY(form.Tasks().Busy());
+            QCOMPARE(form.Tasks().StatusText(), QString("3 of 10"));
+            form.Tasks().EndTask();
         }));
         QVERIFY(refused);
         QVERIFY(!innerRan);
-        QVERIFY(!form.TaskHost().Busy());
+        QVERIFY(!form.Tasks().Busy());
         // Once idle, a start is accepted again.
-        QVERIFY(form.RunTaskHandler([&] { innerRan = true; }));
+        QVERIFY(form.Tasks().RunTaskHandler([&] { innerRan = true; }));
         QVERIFY(innerRan);
     }
 
@@ -172,7 +170,7 @@ private slots:
         TMainForm& form = *FForm;
         form.pagCrtl->setCurrentIndex(5);
         int done = 0;
-        QVERIFY(form.RunTaskHandler([&] {
+        QVERIFY(form.Tasks().RunTaskHandler([&] {
             done = RunUnits(form, 1000, [&](int i) {
                 if (i == 1)
                     QTimer::singleShot(0, &form, [&] { form.close(); });
@@ -181,7 +179,7 @@ private slots:
             QVERIFY(form.isVisible());
         }));
         QCOMPARE(done, 2);
-        QCOMPARE(form.TaskHost().StatusText(), QString("  CANCELED!"));
+        QCOMPARE(form.Tasks().StatusText(), QString("  CANCELED!"));
         QTRY_VERIFY(!form.isVisible());
         QVERIFY(QFile::exists(SettingsFile()));
         QCOMPARE(SettingsStore::ReadSettingInteger(SettingsStore::kSection, "ActivePageIndex", -1),
@@ -190,8 +188,8 @@ private slots:
 
     void anErrorInATaskIsShownAndTheWindowGoesOn() {
         TMainForm& form = *FForm;
-        QVERIFY(form.RunTaskHandler([&] {
-            form.BeginTask();
+        QVERIFY(form.Tasks().RunTaskHandler([&] {
+            form.Tasks().BeginTask();
             throw StreamReadError("Stream read error", 5);
         }));
         QCOMPARE(FPresenter->shown.size(), size_t(1));
@@ -200,21 +198,22 @@ private slots:
         // Every way out passes through EndTask, an error too.
         QVERIFY(!form.btnCancel->isVisible());
         QVERIFY(!BusyCursor());
-        QTest::mouseClick(form.btnFloppy, Qt::LeftButton);
-        QCOMPARE(form.ComputeFileSize(), qint64(1467392));
+        QTest::mouseClick(Control<QPushButton>(&form, "btnFloppy"), Qt::LeftButton);
+        QCOMPARE(Control<TGeneratorTab>(&form, "tabMain")->ComputeFileSize(), qint64(1467392));
     }
 
     void anErrorInAConnectedHandlerIsShownAndTheWindowGoesOn() {
         TMainForm& form = *FForm;
-        QTest::mouseClick(form.radFillWithThis, Qt::LeftButton);
+        QTest::mouseClick(Control<QRadioButton>(&form, "radFillWithThis"), Qt::LeftButton);
         FPresenter->throwNext = true;
-        form.mmoFillText->SetText(QString(2000, 'q'));
+        Control<TMemo>(&form, "mmoFillText")
+            ->SetText((QString(62, 'q') + '\n').repeated(TGeneratorTab::kFillTextLimit / 64 + 1));
         // The failing box ended the handler; its error was shown instead.
         QCOMPARE(FPresenter->shown.size(), size_t(1));
         QCOMPARE(FPresenter->shown[0].text, std::string("The box broke"));
         QCOMPARE(FPresenter->shown[0].kind, QuillTPU::MessageKind::Error);
-        QTest::mouseClick(form.btn10MB, Qt::LeftButton);
-        QCOMPARE(form.ComputeFileSize(), qint64(10485760));
+        QTest::mouseClick(Control<QPushButton>(&form, "btn10MB"), Qt::LeftButton);
+        QCOMPARE(Control<TGeneratorTab>(&form, "tabMain")->ComputeFileSize(), qint64(10485760));
     }
 
     void theApplicationCatchesWhatEscapesAnEvent() {

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using QuillFindFile::EInvalidMask;
@@ -69,6 +70,9 @@ TEST(FileMask, WildcardsSetsAndCase) {
     EXPECT_TRUE(TFileMask("*.*").Matches("README")); // no dot needed
     EXPECT_FALSE(TFileMask("*.?").Matches("README"));
     EXPECT_TRUE(TFileMask("ä*").Matches("Äpfel"));
+    // A name that is no valid UTF-8 matches its own bytes, not a letter.
+    EXPECT_TRUE(TFileMask("?\xFF.bin").Matches("a\xFF.bin"));
+    EXPECT_FALSE(TFileMask("ÿ*").Matches("\xFF.bin"));
     EXPECT_TRUE(TFileMask("*a*b*c").Matches("xxaxxbxxbxc"));
     EXPECT_FALSE(TFileMask("").Matches("a"));
     // Many stars against a long name that does not match: must not take
@@ -273,7 +277,13 @@ TEST(TFindFile, CopyToCopiesListedFilesOnly) {
     TempDir dir;
     dir.Write("root/a.txt", "new a");
     dir.Write("root/sub/b.txt", "b");
+    dir.Write("root/c.txt", "new c");
     dir.Write("target/a.txt", "old a");
+    // A link at the destination is not written through: its target stays.
+    const std::string mine = dir.Write("mine.txt", "the user's");
+    fs::create_symlink(mine, dir / "target/c.txt");
+    // A pipe in the tree is refused, not waited on.
+    ASSERT_EQ(::mkfifo((dir / "root/sub/pipe").c_str(), 0600), 0);
     TFindFile f;
     f.SetPath(dir / "root");
     f.SetShowFolders(true); // folder entries come along and are skipped
@@ -282,6 +292,9 @@ TEST(TFindFile, CopyToCopiesListedFilesOnly) {
     EXPECT_EQ(ReadAll(dir / "target/a.txt"), "new a");
     EXPECT_EQ(ReadAll(dir / "target/b.txt"), "b");
     EXPECT_FALSE(fs::exists(dir / "target/sub"));
+    EXPECT_EQ(ReadAll(mine), "the user's");
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(dir / "target/c.txt")));
+    EXPECT_FALSE(Exists(dir / "target/pipe"));
 }
 
 // ---- Deletion -----------------------------------------------------------------
@@ -366,14 +379,32 @@ TEST(DeleteTree, AnOpenFileIsDeletedAllTheSame) {
     EXPECT_FALSE(Exists(dir / "root"));
 }
 
+TEST(DeleteTree, ReadOnlyFoldersOfTheUserAreEmptied) {
+    if (RunningAsRoot())
+        GTEST_SKIP() << "permissions stop nothing for root; needs a plain user";
+    TempDir dir;
+    dir.Write("root/top.txt", "t");
+    dir.Write("root/ro/inner.txt", "i");
+    fs::create_directories(dir / "root/ro/empty");
+    fs::create_directories(dir / "root/only-folders/ro-too/deep");
+    const auto readOnly = fs::perms::owner_read | fs::perms::owner_exec;
+    for (const char* folder : {"root/ro", "root/only-folders/ro-too", "root/only-folders", "root"})
+        fs::permissions(dir / folder, readOnly);
+    TFindFile f;
+    f.SetPath(dir / "root");
+    EXPECT_TRUE(f.DeleteTree());
+    EXPECT_FALSE(Exists(dir / "root"));
+}
+
 TEST(DeleteTree, UndeletableFileLeavesItsFoldersAndTheRoot) {
     if (RunningAsRoot())
-        GTEST_SKIP() << "root may delete in a read-only folder; needs a plain user";
+        GTEST_SKIP() << "root may read any folder; needs a plain user";
     TempDir dir;
     dir.Write("root/a/stuck.txt", "s");
     dir.Write("root/b/free.txt", "f");
     dir.Write("root/c/later.txt", "l");
-    fs::permissions(dir / "root/a", fs::perms::owner_read | fs::perms::owner_exec);
+    // A folder that cannot be read cannot be emptied (a read-only one can).
+    fs::permissions(dir / "root/a", fs::perms::owner_write | fs::perms::owner_exec);
     TFindFile f;
     f.SetPath(dir / "root");
     EXPECT_FALSE(f.DeleteTree());

@@ -2,13 +2,16 @@
 #include "components/FreeDiskSpace.h"
 #include "TempDir.h"
 #include "platform/DriveTable.h"
+#include "platform/VolumeQuery.h"
 
 #include <QLabel>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QtTest>
 
+#include <atomic>
 #include <climits>
+#include <future>
 
 using Platform::Drive;
 using Platform::DriveSpace;
@@ -74,6 +77,34 @@ private slots:
         // A Linux user learns from the letter's tooltip which volume it is.
         QCOMPARE(rows[0].label->toolTip(), QString::fromStdString(dir.Path()));
         QCOMPARE(rows[1].label->toolTip(), QString::fromStdString(dir / "e"));
+    }
+
+    void aVolumeThatNeverAnswersIsLeftOut() {
+        // The window must come up although a network volume hangs.
+        TempDir dir;
+        QDir().mkpath(QString::fromStdString(dir / "nas"));
+        ScopedDriveTable table({Platform::DriveForFolder('C', dir.Path()),
+                                Platform::DriveForFolder('D', dir / "nas"),
+                                Stated('E', dir.Path(), GB, 2 * GB)});
+        auto server = std::make_shared<std::promise<void>>();
+        auto askedC = std::make_shared<std::atomic<int>>(0);
+        const std::string rootC = dir.Path() + "/", silent = dir / "nas/";
+        Platform::ScopedVolumeQuery query(
+            [back = server->get_future().share(), askedC, rootC, silent](const std::string& root,
+                                                                         int* error) {
+                if (root == silent)
+                    back.wait();
+                if (root == rootC)
+                    ++*askedC;
+                return Platform::StatVolume(root, error);
+            },
+            std::chrono::milliseconds(100));
+        TFreeDiskSpace panel;
+        server->set_value();
+        QCOMPARE(panel.Rows().size(), std::size_t(2));
+        QCOMPARE(panel.Rows()[0].label->text(), QStringLiteral("C:"));
+        QCOMPARE(panel.Rows()[1].label->text(), QStringLiteral("E:"));
+        QCOMPARE(askedC->load(), 1); // one reading serves the bar and its hint
     }
 
     void floppyLettersAreNeverListed() {

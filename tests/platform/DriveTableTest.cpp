@@ -1,6 +1,7 @@
 #include "platform/DriveTable.h"
 #include "../components/TestVolume.h"
 #include "TempDir.h"
+#include "platform/VolumeQuery.h"
 
 #include <gtest/gtest.h>
 
@@ -112,6 +113,31 @@ TEST(DriveTable, AFileBoundOverAFileIsNoDrive) {
     EXPECT_EQ(points, (std::vector<std::string>{"/", dir / "z-data"}));
 }
 
+TEST(DriveTable, SnapImagesAreNoDrivesAUsersLoopVolumeIs) {
+    // Every snap is a read-only squashfs image on /dev/loopN (or a fuse
+    // mount where the kernel cannot mount it); 30 of them would use up the
+    // letters before /srv and /var got one.
+    std::string text = "1 0 254:0 / / rw - ext4 /dev/vda1 rw\n";
+    for (int i = 0; i < 30; ++i)
+        text += "2 1 7:" + std::to_string(i) + " / /snap/app" + std::to_string(i) +
+                "/1 ro - squashfs /dev/loop" + std::to_string(i) + " ro\n";
+    text += "3 1 0:70 / /snap/core/2 ro - fuse.snapfuse snapfuse ro\n"
+            "4 1 7:40 / /opt/img ro - erofs /dev/loop40 ro\n"
+            "5 1 7:41 / /mnt/data rw - ext4 /dev/loop41 rw\n"
+            "6 1 254:16 / /srv rw - ext4 /dev/vdb rw\n"
+            "7 1 254:32 / /var rw - xfs /dev/vdc rw\n";
+    const auto drives =
+        BuildDriveTable(ParseMountInfo(text), [](const std::string&) { return false; });
+    std::vector<std::string> points;
+    std::string letters;
+    for (const auto& d : drives) {
+        points.push_back(d.mountPoint);
+        letters += d.letter;
+    }
+    EXPECT_EQ(points, (std::vector<std::string>{"/", "/mnt/data", "/srv", "/var"}));
+    EXPECT_EQ(letters, "CDEF");
+}
+
 TEST(DriveTable, NoMoreThanTheLettersCToZ) {
     std::string text;
     for (int i = 0; i < 30; ++i)
@@ -175,6 +201,16 @@ TEST(DriveTable, SpaceAndAccessOfAFolderDrive) {
     EXPECT_GE(space->freeBytes, 0);
     EXPECT_LE(space->freeBytes, space->totalBytes);
     EXPECT_TRUE(VolumeAccessible(drive)); // empty, and still accessible
+    {
+        // Free space is what the user may fill, not the blocks kept for root.
+        ScopedVolumeQuery query([](const std::string&, int*) {
+            return std::optional<VolumeBlocks>(VolumeBlocks{4096, 1000, 400, 250});
+        });
+        const auto stated = VolumeSpace(drive);
+        ASSERT_TRUE(stated.has_value());
+        EXPECT_EQ(stated->freeBytes, 250 * 4096);
+        EXPECT_EQ(stated->totalBytes, 1000 * 4096);
+    }
 
     Drive gone = DriveForFolder('D', dir / "missing");
     int error = 0;

@@ -108,6 +108,28 @@ TEST(CopyFile, KeepsContentModeAndTimeAndRefusesWhenAsked) {
     EXPECT_FALSE(EntryExists(dir / "dst2"));
 }
 
+TEST(CopyFile, NeverWritesThroughALinkNorWaitsOnAPipe) {
+    TempDir dir;
+    const std::string src = dir.Write("src", "new");
+    const std::string mine = dir.Write("elsewhere/mine.txt", "the user's");
+    fs::create_symlink(mine, dir / "dst");
+    fs::create_symlink(dir / "elsewhere/none.txt", dir / "dangling");
+    int error = 0;
+    EXPECT_FALSE(CopyFile(src, dir / "dst", false, &error));
+    EXPECT_EQ(error, ELOOP);
+    EXPECT_EQ(ReadAll(mine), "the user's");
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(dir / "dst")));
+    EXPECT_FALSE(CopyFile(src, dir / "dangling", false));
+    EXPECT_FALSE(EntryExists(dir / "elsewhere/none.txt"));
+
+    // Opening a pipe would wait for a writer or reader that never comes.
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+    EXPECT_FALSE(CopyFile(dir / "pipe", dir / "copy", false, &error));
+    EXPECT_EQ(error, EINVAL);
+    EXPECT_FALSE(EntryExists(dir / "copy"));
+    EXPECT_FALSE(CopyFile(src, dir / "pipe", false));
+}
+
 TEST(CopyFile, FullVolumeLeavesNoPartialNewFile) {
     if (!RunningAsRoot())
         GTEST_SKIP() << "mounting a small volume needs root";

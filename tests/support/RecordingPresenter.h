@@ -15,8 +15,8 @@ struct ShownMessage {
 
 class RecordingPresenter : public QuillTPU::IMessagePresenter {
 public:
-    RecordingPresenter() { QuillTPU::SetMessagePresenter(this); }
-    ~RecordingPresenter() override { QuillTPU::SetMessagePresenter(nullptr); }
+    // Installed while it lives; what was installed before comes back.
+    RecordingPresenter() : FInstalled(*this) {}
 
     void ShowMessage(QuillTPU::MessageKind kind, const std::string& caption,
                      const std::string& text) override {
@@ -33,12 +33,14 @@ public:
     std::vector<ShownMessage> shown;
     std::vector<std::string> questions;
     bool answer = false;
+
+private:
+    QuillTPU::ScopedPresenter FInstalled;
 };
 
 class RecordingShell : public QuillTPU::IShell {
 public:
-    RecordingShell() { QuillTPU::SetShell(this); }
-    ~RecordingShell() override { QuillTPU::SetShell(nullptr); }
+    RecordingShell() : FInstalled(*this) {}
 
     bool OpenDocument(const std::string& target, const std::string& parameters) override {
         opened.push_back(target + "|" + parameters);
@@ -55,4 +57,7 @@ public:
     std::vector<std::string> trashed;
     bool openResult = true;
     int trashResult = 0;
+
+private:
+    QuillTPU::ScopedShell FInstalled;
 };

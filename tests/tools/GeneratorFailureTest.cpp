@@ -4,8 +4,10 @@
 
 #include <sys/mount.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <stdexcept>
 
 using Generator::RunOutcome;
 
@@ -135,4 +137,17 @@ TEST_F(GeneratorTest, FullVolumeStopsTheRunWithTheMessage) {
     EXPECT_NE(text.find(std::strerror(ENOSPC)), std::string::npos) << text;
     EXPECT_EQ(host.Status(), Generator::kFailedStatus);
     ExpectStoppedCleanly(host, beeps);
+}
+
+TEST_F(GeneratorTest, AnErrorLeavingTheRunEndsItsTask) {
+    inputs.count = 3;
+    int pumps = 0;
+    host.onPump = [&] {
+        if (++pumps == 3)
+            throw std::runtime_error("Float number is NAN!");
+    };
+    EXPECT_THROW(Run(), std::runtime_error);
+    EXPECT_FALSE(host.busy) << "Cancel left visible";
+    EXPECT_EQ(host.events.back(), "EndTask");
+    EXPECT_EQ(std::count(host.events.begin(), host.events.end(), "EndTask"), 1);
 }

@@ -1,4 +1,5 @@
 #include "util/Checks.h"
+#include "ThrownMessage.h"
 
 #include <gtest/gtest.h>
 
@@ -7,12 +8,8 @@
 
 TEST(Checks, AssertionRaisesItsMessageInEveryBuild) {
     EXPECT_NO_THROW(FV_ASSERT(1 + 1 == 2, "arithmetic"));
-    try {
-        FV_ASSERT(false, "Float number is NAN!");
-        FAIL() << "assertion did not fire";
-    } catch (const AssertionError& e) {
-        EXPECT_STREQ(e.what(), "Float number is NAN!");
-    }
+    EXPECT_EQ(ThrownMessage<AssertionError>([] { FV_ASSERT(false, "Float number is NAN!"); }),
+              "Float number is NAN!");
 }
 
 TEST(Checks, IntegerHelpersRaiseInsteadOfWrapping) {

@@ -2,11 +2,15 @@
 #include "../components/TestVolume.h"
 #include "TempDir.h"
 #include "platform/DriveTable.h"
+#include "platform/VolumeQuery.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <sys/statvfs.h>
+#include <thread>
 
 using namespace QuillTPU;
 using Platform::Drive;
@@ -81,6 +85,42 @@ TEST(DriveHelpers, ReadyFreeAndAccessibleThroughTheTable) {
     EXPECT_EQ(DriveFreeSpace(u'q'), 0);
 }
 
+TEST(DriveHelpers, AVolumeThatNeverAnswersIsNotReady) {
+    // A hard-mounted network volume whose server is gone: its query blocks
+    // until the test lets it go.
+    TempDir dir;
+    fs::create_directory(dir / "nas");
+    Drive nas = DriveForFolder('D', dir / "nas");
+    nas.kind = Platform::DriveKind::Network;
+    ScopedDriveTable table({DriveForFolder('C', dir.Path()), nas});
+    auto server = std::make_shared<std::promise<void>>();
+    Platform::ScopedVolumeQuery query(
+        [back = server->get_future().share(), silent = nas.root](const std::string& root,
+                                                                 int* error) {
+            if (root == silent)
+                back.wait();
+            return Platform::StatVolume(root, error);
+        },
+        std::chrono::milliseconds(100));
+    EXPECT_FALSE(DriveReady(u'd'));
+    EXPECT_EQ(DriveFreeBytes(4), -1);
+    EXPECT_EQ(DriveTotalBytes(4), -1);
+    EXPECT_FALSE(DriveAccessible(u'd'));
+    EXPECT_EQ(DriveFreeSpace(u'd'), 0);
+    EXPECT_TRUE(DriveWriteProtected(u'd'));
+    EXPECT_TRUE(DriveReady(u'c')); // the other volumes still answer
+    EXPECT_GT(DriveFreeBytes(3), 0);
+
+    server->set_value(); // the server is back: so is the volume
+    bool ready = false;
+    for (int i = 0; i < 500 && !ready; ++i) {
+        ready = DriveReady(u'd');
+        if (!ready)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(ready);
+}
+
 TEST(DriveHelpers, DriveZeroIsTheCurrentDrive) {
     TempDir dir;
     Drive here = DriveForFolder('C', dir.Path());
@@ -141,6 +181,9 @@ TEST(DriveLabel, CaseFollowsTheLetter) {
 TEST(LocaleCase, KeepsMalformedBytesAndConvertsTheRest) {
     EXPECT_EQ(LocaleUpperCase("straße \xFF x"), "STRAßE \xFF X");
     EXPECT_EQ(LocaleLowerCase("ÉCOLE"), "école");
+    // Over-long forms and surrogates are no text; every byte comes back.
+    EXPECT_EQ(DecodeUtf8("a\xC0\xAF"), (std::u32string{U'a', 0xDCC0, 0xDCAF}));
+    EXPECT_EQ(LocaleUpperCase("x\xED\xA0\x80\xFF"), "X\xED\xA0\x80\xFF");
 }
 
 // ---- On real volumes (root only) -------------------------------------------
@@ -179,6 +222,11 @@ TEST(DriveHelpersOnVolumes, LoopVolumeLabelAndWriteProbe) {
     EXPECT_EQ(Names(volume->MountPoint()), before); // no RWR file left behind
     EXPECT_GT(DriveTotalBytes(3), 4 << 20);
     EXPECT_LE(DriveTotalBytes(3), 8 << 20);
+    // ext4 keeps blocks for root: free space is what is left to the user.
+    struct statvfs st {};
+    ASSERT_EQ(::statvfs(volume->MountPoint().c_str(), &st), 0);
+    ASSERT_GT(st.f_bfree, st.f_bavail);
+    EXPECT_EQ(DriveFreeBytes(3), static_cast<std::int64_t>(st.f_bavail * st.f_frsize));
 }
 
 TEST(DriveHelpersOnVolumes, ReadOnlyMountIsWriteProtected) {

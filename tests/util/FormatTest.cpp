@@ -1,3 +1,4 @@
+#include "ThrownMessage.h"
 #include "platform/Errors.h"
 #include "platform/Locale.h"
 #include "util/QuillTPU.h"
@@ -40,6 +41,10 @@ TEST_F(FormatSizeTest, BytesUnitsAndBoundaries) {
     EXPECT_EQ(FormatSize(1073741824LL * 3 / 2), "1.5 GB");
     EXPECT_EQ(FormatSize(1LL << 40), "1.0 TB");
     EXPECT_EQ(FormatSize(1LL << 50), "1,024.0 TB");
+    // Three and six digits take no separator in front.
+    EXPECT_EQ(FormatSize(999), "999 Bytes");
+    EXPECT_EQ(FormatSize(512 * 1024), "512.0 KB");
+    EXPECT_EQ(FormatSize(123456LL << 40), "123,456.0 TB");
 }
 
 TEST_F(FormatSizeTest, NegativeAndExtremeSizes) {
@@ -107,12 +112,9 @@ TEST_F(FormatRealTest, UsesFifteenSignificantDigits) {
 }
 
 TEST(FormatRealNaN, RaisesTheAssertionMessage) {
-    try {
-        (void)FormatReal(std::numeric_limits<long double>::quiet_NaN(), 2);
-        FAIL() << "no error raised";
-    } catch (const AssertionError& e) {
-        EXPECT_STREQ(e.what(), "Float number is NAN!");
-    }
+    EXPECT_EQ(ThrownMessage<AssertionError>(
+                  [] { (void)FormatReal(std::numeric_limits<long double>::quiet_NaN(), 2); }),
+              "Float number is NAN!");
 }
 
 TEST(FormatInteger, PlainDigitsWithoutGrouping) {

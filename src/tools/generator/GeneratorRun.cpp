@@ -41,16 +41,9 @@ GeneratorRun::GeneratorRun(QuillTPU::ITaskHost& host, IGeneratorInputs& inputs)
 GeneratorRun::~GeneratorRun() = default;
 
 RunOutcome GeneratorRun::Execute() {
-    FHost.BeginTask();
-    FBusy = true;
-    // An error that escapes (an assertion, say) must not leave Cancel shown.
-    struct EndOnThrow {
-        GeneratorRun& run;
-        ~EndOnThrow() {
-            if (run.FBusy)
-                run.EndTask();
-        }
-    } guard{*this};
+    // Every way out, an escaping error too, ends the task.
+    QuillTPU::TaskScope task(FHost);
+    FTask = &task;
     FHost.RepaintNow();
 
     const std::int64_t size = std::max<std::int64_t>(FInputs.FileSize(), 0);
@@ -58,13 +51,10 @@ RunOutcome GeneratorRun::Execute() {
     // marked; it needs at least one character.
     if (!FInputs.RandomContent() && FInputs.FillText().empty()) {
         QuillTPU::ShowPlainMessage(kEmptyTextMessage);
-        EndTask();
         return RunOutcome::Stopped;
     }
-    if (QuillTPU::EnsureFolder(FInputs.OutputFolder()) == -1) {
-        EndTask(); // EnsureFolder has told the user why
-        return RunOutcome::Stopped;
-    }
+    if (QuillTPU::EnsureFolder(FInputs.OutputFolder()) == -1)
+        return RunOutcome::Stopped; // EnsureFolder has told the user why
 
     FHost.ClearCancel();
     FHost.SetStatus(kCreatingStatus);
@@ -77,137 +67,173 @@ RunOutcome GeneratorRun::Execute() {
         // Unsigned difference: a wrap of the tick counter is absorbed.
         const std::uint32_t elapsed = FTickCount() - start;
         FHost.SetStatus("Done in " + QuillTPU::FormatReal(elapsed / 1000.0L, 1) + " sec");
-        FHost.RepaintNow();
+        // Only the status line: a whole window per file is what made many
+        // small files slow.
+        FHost.RepaintStatus();
     }
-    EndTask();
+    task.End();
     FBeep();
     return RunOutcome::Done;
 }
 
 RunOutcome GeneratorRun::WriteFile(std::int64_t counter, std::int64_t size) {
-    const std::string typed = FInputs.OutputFolder();
-    // Cleared while the run was going: the name would land in whatever
-    // folder the program runs in. EnsureFolder says why it stops.
-    if (typed.empty()) {
-        QuillTPU::EnsureFolder(typed);
-        FHost.SetStatus(kFailedStatus);
-        EndTask();
-        return RunOutcome::Failed;
-    }
-    const std::string folder = QuillTPU::AddTrailingDelimiter(typed);
+    std::string folder;
+    std::u16string text;
+    if (const RunOutcome checked = CheckFileInputs(folder, text); checked != RunOutcome::Done)
+        return checked;
     const bool randomName = FInputs.RandomName();
-    auto makeName = [&] {
-        if (randomName)
-            return folder + "Stackwell " + std::to_string(counter) +
-                   std::to_string(QuillTPU::Random(100000000)) + ".bin";
-        return folder + FInputs.PatternName() + std::to_string(counter) + "." +
-               FInputs.PatternExtension();
-    };
-    std::string name = makeName();
+    std::string name = FileName(folder, counter, randomName);
     FHost.PumpMessages();
 
-    const bool randomContent = FInputs.RandomContent();
-    std::u16string text;
-    if (!randomContent) {
+    Platform::File file;
+    if (const RunOutcome created = CreateFile(folder, counter, randomName, name, file);
+        created != RunOutcome::Done)
+        return created;
+    if (!text.empty())
+        PreparePattern(text, size);
+    if (const RunOutcome written = WriteBlocks(file, name, size, text); written != RunOutcome::Done)
+        return written;
+    return FinishFile(file, name);
+}
+
+// The inputs a file needs that the user may have emptied while the run was
+// going. folder gets its trailing delimiter; text stays empty in random mode.
+RunOutcome GeneratorRun::CheckFileInputs(std::string& folder, std::u16string& text) {
+    const std::string typed = FInputs.OutputFolder();
+    // Cleared: the name would land in whatever folder the program runs in.
+    // EnsureFolder says why it stops.
+    if (typed.empty()) {
+        QuillTPU::EnsureFolder(typed);
+        return Fail("");
+    }
+    folder = QuillTPU::AddTrailingDelimiter(typed);
+    if (!FInputs.RandomContent()) {
         text = FInputs.FillText();
-        if (text.empty()) { // emptied while the run was going
+        if (text.empty()) {
             QuillTPU::ShowPlainMessage(kEmptyTextMessage);
-            FHost.SetStatus(kFailedStatus);
-            EndTask();
-            return RunOutcome::Failed;
+            return Fail("");
         }
     }
+    return RunOutcome::Done;
+}
 
-    // A random name never replaces a file: an existing one, or one written
-    // earlier in this run under the same digits, makes us draw again. A
-    // pattern name replaces its namesake, as the user asked for.
-    Platform::File file;
+std::string GeneratorRun::FileName(const std::string& folder, std::int64_t counter,
+                                   bool randomName) {
+    if (randomName)
+        return folder + "Stackwell " + std::to_string(counter) +
+               std::to_string(QuillTPU::Random(100000000)) + ".bin";
+    return folder + FInputs.PatternName() + std::to_string(counter) + "." +
+           FInputs.PatternExtension();
+}
+
+// A random name never replaces a file: an existing one, or one written
+// earlier in this run under the same digits, makes us draw again. A pattern
+// name replaces its namesake, as the user asked for.
+RunOutcome GeneratorRun::CreateFile(const std::string& folder, std::int64_t counter,
+                                    bool randomName, std::string& name, Platform::File& file) {
     for (int draw = 1;; ++draw) {
         try {
             file = Platform::File::Create(name, randomName);
-            break;
+            return RunOutcome::Done;
         } catch (const FileCreateError& e) {
             if (!randomName || e.Code() != EEXIST || draw >= kMaxNameDraws)
-                return Fail(e.what());
-            name = makeName();
+                return FileFailure("create", name, e.Code());
+            name = FileName(folder, counter, randomName);
         }
     }
+}
 
-    // The fill modes repeat one pattern; it is laid out once per file, in a
-    // length that is whole copies of the text, so pieces of it join without
-    // a seam. Every block starts at the text's first character.
-    std::int64_t textBlock = 0;
-    std::size_t patternLength = 0;
-    std::uint8_t* pattern = nullptr;
-    if (!randomContent) {
-        const std::size_t textLength = text.size();
-        if (textLength == 1) {
-            patternLength = kChunkBytes;
-        } else {
-            const std::int64_t bufferBytes = BufferBytes();
-            const auto t = static_cast<std::int64_t>(textLength);
-            // A text longer than the buffer still goes whole into each block.
-            textBlock = bufferBytes >= t ? t * (bufferBytes / t) : t;
-            patternLength = textLength * std::max<std::size_t>(1, kChunkBytes / textLength);
-        }
-        // Blocks are never longer than the file: a pattern as long as the
-        // file covers any of them in one piece.
-        patternLength = static_cast<std::size_t>(
-            std::min<std::int64_t>(static_cast<std::int64_t>(patternLength), size));
-        pattern = Buffer(patternLength);
-        FillRepeated(pattern, patternLength, text);
+// The fill modes repeat one pattern; it is laid out once per file, in a
+// length that is whole copies of the text, so pieces of it join without a
+// seam. Every block starts at the text's first character.
+void GeneratorRun::PreparePattern(const std::u16string& text, std::int64_t size) {
+    const std::size_t textLength = text.size();
+    FTextBlock = 0;
+    if (textLength == 1) {
+        FPatternLength = kChunkBytes;
+    } else {
+        const std::int64_t bufferBytes = BufferBytes();
+        const auto t = static_cast<std::int64_t>(textLength);
+        // A text longer than the buffer still goes whole into each block.
+        FTextBlock = bufferBytes >= t ? t * (bufferBytes / t) : t;
+        FPatternLength = textLength * std::max<std::size_t>(1, kChunkBytes / textLength);
     }
+    // Blocks are never longer than the file: a pattern as long as the file
+    // covers any of them in one piece.
+    FPatternLength = static_cast<std::size_t>(
+        std::min<std::int64_t>(static_cast<std::int64_t>(FPatternLength), size));
+    FPattern = Buffer(FPatternLength);
+    FillRepeated(FPattern, FPatternLength, text);
+}
 
+// The content, block by block, with the Cancel test and the progress line
+// after each block.
+RunOutcome GeneratorRun::WriteBlocks(Platform::File& file, const std::string& name,
+                                     std::int64_t size, const std::u16string& text) {
+    const bool randomContent = text.empty();
     std::int64_t written = 0;
     do {
-        std::int64_t length = !randomContent && text.size() > 1 ? std::min(textBlock, size)
-                                                                : std::min(BufferBytes(), size);
+        std::int64_t length =
+            text.size() > 1 ? std::min(FTextBlock, size) : std::min(BufferBytes(), size);
         if (written + length > size)
             length = size - written;
         written += length;
-
-        auto remaining = static_cast<std::size_t>(length);
-        while (remaining != 0) {
-            std::size_t piece;
-            const std::uint8_t* data;
-            if (randomContent) {
-                piece = std::min(remaining, kChunkBytes);
-                std::uint8_t* buffer = Buffer(piece);
-                QuillTPU::FillRandom255(buffer, piece);
-                data = buffer;
-            } else {
-                piece = std::min(remaining, patternLength);
-                data = pattern;
-            }
-            if (const int error = WriteAll(file, data, piece))
-                return Fail(FileErrorText("write", name, error));
-            remaining -= piece;
-        }
+        if (const RunOutcome out =
+                WriteBytes(file, name, static_cast<std::size_t>(length), randomContent);
+            out != RunOutcome::Done)
+            return out;
 
         FHost.PumpMessages();
         if (FHost.CancelRequested()) {
             try {
                 file.Close();
             } catch (const SystemError& e) {
-                return Fail(FileErrorText("close", name, e.Code()));
+                return FileFailure("close", name, e.Code());
             }
-            EndTask();
+            FTask->End();
             FHost.SetStatus(kCanceledStatus);
             return RunOutcome::Canceled;
         }
         ShowProgress(written, size);
     } while (written < size);
+    return RunOutcome::Done;
+}
 
+// One block, handed to the system in pieces that are still in the core's
+// cache: fresh random bytes, or the prepared pattern.
+RunOutcome GeneratorRun::WriteBytes(Platform::File& file, const std::string& name,
+                                    std::size_t length, bool randomContent) {
+    while (length != 0) {
+        std::size_t piece;
+        const std::uint8_t* data;
+        if (randomContent) {
+            piece = std::min(length, kChunkBytes);
+            std::uint8_t* buffer = Buffer(piece);
+            QuillTPU::FillRandom255(buffer, piece);
+            data = buffer;
+        } else {
+            piece = std::min(length, FPatternLength);
+            data = FPattern;
+        }
+        if (const int error = WriteAll(file, data, piece))
+            return FileFailure("write", name, error);
+        length -= piece;
+    }
+    return RunOutcome::Done;
+}
+
+// The optional unique tail, then the close.
+RunOutcome GeneratorRun::FinishFile(Platform::File& file, const std::string& name) {
     if (FInputs.MakeUnique()) {
         std::uint8_t* tail = Buffer(kUniqueTailBytes);
         QuillTPU::FillRandom255(tail, kUniqueTailBytes);
         if (const int error = WriteAll(file, tail, kUniqueTailBytes))
-            return Fail(FileErrorText("write", name, error));
+            return FileFailure("write", name, error);
     }
     try {
         file.Close();
     } catch (const SystemError& e) {
-        return Fail(FileErrorText("close", name, e.Code()));
+        return FileFailure("close", name, e.Code());
     }
     return RunOutcome::Done;
 }
@@ -227,15 +253,14 @@ void GeneratorRun::ShowProgress(std::int64_t written, std::int64_t size) {
 }
 
 RunOutcome GeneratorRun::Fail(const std::string& message) {
-    QuillTPU::ShowErrorMessage(message);
+    QuillTPU::ShowErrorMessage(message); // nothing for an empty text
     FHost.SetStatus(kFailedStatus);
-    EndTask();
+    FTask->End();
     return RunOutcome::Failed;
 }
 
-void GeneratorRun::EndTask() {
-    FBusy = false;
-    FHost.EndTask();
+RunOutcome GeneratorRun::FileFailure(const char* action, const std::string& name, int code) {
+    return Fail(FileErrorText(action, name, code));
 }
 
 std::uint8_t* GeneratorRun::Buffer(std::size_t length) {

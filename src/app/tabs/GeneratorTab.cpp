@@ -1,9 +1,12 @@
 // The generator tab: its controls, the size model and the small handlers that
 // keep dependent controls in step.
-#include "app/FormMain.h"
+#include "app/tabs/GeneratorTab.h"
+
+#include "app/tabs/Tabs.h"
 
 #include "app/FormBuilders.h"
 #include "app/Logo.h"
+#include "app/SettingsBindings.h"
 #include "toolkit/RadioFocus.h"
 #include "toolkit/TImage.h"
 #include "toolkit/TMemo.h"
@@ -39,15 +42,73 @@ constexpr const char* kFileNameHint =
     "name.\r\nFor example:\r\n  File01.BIN\r\n  File02.BIN\r\n  File03.BIN\r\n  etc\r\n\r\nLeave "
     "it empty to have incrementing numbers as file name. For details please check the manual.";
 
+// A hidden control keeps its place, so nothing jumps when it shows.
+void KeepPlaceWhenHidden(QWidget* w) {
+    QSizePolicy keep = w->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    w->setSizePolicy(keep);
+}
+
 } // namespace
 
-void TMainForm::BuildGeneratorTab() {
-    auto* page = new QVBoxLayout(tabMain);
+TGeneratorTab::TGeneratorTab(ITabHost& host) : TTabPage(host, "tabMain", "Stackwell") {}
+
+TTabPage* NewGeneratorTab(ITabHost& host) {
+    return new TGeneratorTab(host);
+}
+
+void TGeneratorTab::Build() {
+    auto* page = new QVBoxLayout(this);
     page->setContentsMargins(8, 4, 8, 4);
     page->setSpacing(2);
+    BuildNumberPanel(page);
+    BuildSizePanel(page);
+    BuildNamePanel(page);
+    BuildContentPanel(page);
+    BuildCreatePanel(page);
+    for (QRadioButton* r :
+         {radB, radKB, radMB, radGB, radRandomName, radPatern, radRandomContent, radFillWithThis})
+        TabToCheckedRadio(r);
+    SetKeyboardOrder();
+    ConnectHandlers();
+}
 
-    // Number of files, with the logo at the right.
-    QFrame* numberPanel = NewPanel(tabMain, "pnlNumber", 78);
+void TGeneratorTab::FormCreate() {
+    spnSizeOfFileChange();
+}
+
+// The saved values of this tab, in the settings table's order. The design
+// values above (5 files of 100 MB, "c:\", "BIN") show only until these load.
+void TGeneratorTab::AddSettings(TSettingsBindings& rows) {
+    rows.Add("spnNumberOfFile", spnNumberOfFile, 50);
+    rows.Add("spnSizeOfFile", spnSizeOfFile, 1024);
+    rows.Add("edtFileName", edtFileName, "AutoGen");
+    rows.Add("edtOutput", edtOutput, QString::fromStdString(QuillTPU::AppFolder()));
+    rows.Add("edtFileExt", edtFileExt, "Bin");
+    rows.Add("radB", radB, false);
+    rows.Add("radKB", radKB, false);
+    rows.Add("radMB", radMB, true);
+    rows.Add("radGB", radGB, false);
+    rows.Add("radRandomName", radRandomName, true);
+    rows.Add("radRandomContent", radRandomContent, true);
+    rows.Add("radFillWithThis", radFillWithThis, false);
+    rows.Add("radPatern", radPatern, false);
+    // The unique tail belongs to the fill text; a stored check mark without
+    // it would add a tail the tab does not show.
+    rows.AddBool(
+        "chkUnique", false, [this] { return chkUnique->isChecked(); },
+        [this](bool v) { chkUnique->setChecked(v && radFillWithThis->isChecked()); });
+}
+
+void TGeneratorTab::LateInitialize() {
+    // The number of files has no change handler; without this the first total
+    // would be the one of the design's number when the stored size equals the
+    // design's size.
+    spnSizeOfFileChange();
+}
+
+void TGeneratorTab::BuildNumberPanel(QVBoxLayout* page) {
+    QFrame* numberPanel = NewPanel(this, "pnlNumber", 78);
     auto* numberLayout = new QGridLayout(numberPanel);
     numberLayout->setContentsMargins(0, 4, 0, 4);
     Label8 = NewLabel(numberPanel, "Label8", "Number of files:", true);
@@ -76,9 +137,11 @@ void TMainForm::BuildGeneratorTab() {
     numberLayout->addWidget(imgLogo, 0, 1, 2, 1, Qt::AlignRight | Qt::AlignVCenter);
     numberLayout->setColumnStretch(0, 1);
     page->addWidget(numberPanel);
+}
 
-    // File size: value, unit, quick sizes and the size line.
-    QFrame* sizePanel = NewPanel(tabMain, "pnlSize", 119);
+// File size: value, unit, quick sizes and the size line.
+void TGeneratorTab::BuildSizePanel(QVBoxLayout* page) {
+    QFrame* sizePanel = NewPanel(this, "pnlSize", 119);
     auto* sizeLayout = new QGridLayout(sizePanel);
     sizeLayout->setContentsMargins(0, 2, 0, 2);
     sizeLayout->setVerticalSpacing(2);
@@ -92,48 +155,12 @@ void TMainForm::BuildGeneratorTab() {
     spnSizeOfFile->setToolTip(Hint("Specify here the size of every file generated, in the unit "
                                    "chosen at the right (1 to 10000000)."));
     Name(Label1, spnSizeOfFile);
-    auto* units = new QWidget(sizePanel);
-    units->setObjectName("pnlUnits");
-    auto* unitLayout = new QVBoxLayout(units);
-    unitLayout->setContentsMargins(0, 0, 0, 0);
-    unitLayout->setSpacing(0);
-    radB = NewRadio(units, "radB", "Bytes");
-    radKB = NewRadio(units, "radKB", "KBytes");
-    radMB = NewRadio(units, "radMB", "MBytes");
-    radGB = NewRadio(units, "radGB", "GBytes");
-    radMB->setChecked(true);
-    for (QRadioButton* r : {radB, radKB, radMB, radGB})
-        unitLayout->addWidget(r);
+    QWidget* units = BuildUnits(sizePanel);
     auto* separator = new QFrame(sizePanel);
     separator->setObjectName("bvlQuickSize");
     separator->setFrameShape(QFrame::VLine);
     separator->setFrameShadow(QFrame::Sunken);
-    auto* quick = new QWidget(sizePanel);
-    quick->setObjectName("pnlQuickSize");
-    auto* quickLayout = new QGridLayout(quick);
-    quickLayout->setContentsMargins(0, 0, 0, 0);
-    quickLayout->setSpacing(2);
-    Label7 = NewLabel(quick, "Label7", "Quick set size to:");
-    quickLayout->addWidget(Label7, 0, 0, 1, 2);
-    btnFloppy = new QPushButton("1.4 MB", quick);
-    btn10MB = new QPushButton("10 MB", quick);
-    btnCD1 = new QPushButton("650 MB", quick);
-    btn700MB = new QPushButton("700 MB", quick);
-    btn1GB = new QPushButton("1 GB", quick);
-    btn2GB = new QPushButton("2 GB", quick);
-    btn4GB = new QPushButton("4 GB", quick);
-    btnDVD = new QPushButton("4.7 GB", quick);
-    const char* quickNames[] = {"btnFloppy", "btn10MB", "btnCD1", "btn700MB",
-                                "btn1GB",    "btn2GB",  "btn4GB", "btnDVD"};
-    QPushButton* quickButtons[] = {btnFloppy, btn10MB, btnCD1, btn700MB,
-                                   btn1GB,    btn2GB,  btn4GB, btnDVD};
-    for (int i = 0; i < 8; ++i) {
-        QPushButton* b = quickButtons[i];
-        b->setObjectName(quickNames[i]);
-        b->setAccessibleName("Quick set size to " + b->text());
-        b->setMinimumWidth(64);
-        quickLayout->addWidget(b, 1 + i / 2, i % 2);
-    }
+    QWidget* quick = BuildQuickSizes(sizePanel);
     lblSize = NewLabel(sizePanel, "lblSize", "File size:");
     lblSize->setToolTip(Hint("The size of one file, and of all files together."));
     lblSize->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -145,9 +172,55 @@ void TMainForm::BuildGeneratorTab() {
     sizeLayout->addWidget(lblSize, 2, 0, 1, 4);
     sizeLayout->setColumnStretch(1, 1);
     page->addWidget(sizePanel);
+}
 
-    // File name: naming mode, output folder and the pattern.
-    QFrame* namePanel = NewPanel(tabMain, "pnlFileName", 113);
+QWidget* TGeneratorTab::BuildUnits(QWidget* parent) {
+    auto* units = new QWidget(parent);
+    units->setObjectName("pnlUnits");
+    auto* unitLayout = new QVBoxLayout(units);
+    unitLayout->setContentsMargins(0, 0, 0, 0);
+    unitLayout->setSpacing(0);
+    radB = NewRadio(units, "radB", "Bytes");
+    radKB = NewRadio(units, "radKB", "KBytes");
+    radMB = NewRadio(units, "radMB", "MBytes");
+    radGB = NewRadio(units, "radGB", "GBytes");
+    radMB->setChecked(true);
+    for (QRadioButton* r : {radB, radKB, radMB, radGB})
+        unitLayout->addWidget(r);
+    return units;
+}
+
+QWidget* TGeneratorTab::BuildQuickSizes(QWidget* parent) {
+    auto* quick = new QWidget(parent);
+    quick->setObjectName("pnlQuickSize");
+    auto* quickLayout = new QGridLayout(quick);
+    quickLayout->setContentsMargins(0, 0, 0, 0);
+    quickLayout->setSpacing(2);
+    Label7 = NewLabel(quick, "Label7", "Quick set size to:");
+    quickLayout->addWidget(Label7, 0, 0, 1, 2);
+    struct Quick {
+        QPushButton*& button;
+        const char* name;
+        const char* caption;
+    };
+    const Quick buttons[] = {{btnFloppy, "btnFloppy", "1.4 MB"}, {btn10MB, "btn10MB", "10 MB"},
+                             {btnCD1, "btnCD1", "650 MB"},       {btn700MB, "btn700MB", "700 MB"},
+                             {btn1GB, "btn1GB", "1 GB"},         {btn2GB, "btn2GB", "2 GB"},
+                             {btn4GB, "btn4GB", "4 GB"},         {btnDVD, "btnDVD", "4.7 GB"}};
+    for (int i = 0; i < 8; ++i) {
+        QPushButton* b = new QPushButton(buttons[i].caption, quick);
+        buttons[i].button = b;
+        b->setObjectName(buttons[i].name);
+        b->setAccessibleName("Quick set size to " + b->text());
+        b->setMinimumWidth(64);
+        quickLayout->addWidget(b, 1 + i / 2, i % 2);
+    }
+    return quick;
+}
+
+// File name: naming mode, output folder and the pattern.
+void TGeneratorTab::BuildNamePanel(QVBoxLayout* page) {
+    QFrame* namePanel = NewPanel(this, "pnlFileName", 113);
     auto* nameLayout = new QGridLayout(namePanel);
     nameLayout->setContentsMargins(0, 2, 0, 2);
     Label6 = NewLabel(namePanel, "Label6", "File name:", true);
@@ -170,7 +243,18 @@ void TMainForm::BuildGeneratorTab() {
     edtOutput = new QLineEdit("c:\\", namePanel);
     edtOutput->setObjectName("edtOutput");
     Name(lblOutput, edtOutput);
-    pnlName = new QWidget(namePanel);
+    QWidget* pattern = BuildPatternRow(namePanel);
+    nameLayout->addWidget(Label6, 0, 0, 1, 2);
+    nameLayout->addWidget(grpFileName, 1, 0, 3, 1, Qt::AlignTop);
+    nameLayout->addWidget(lblOutput, 1, 1);
+    nameLayout->addWidget(edtOutput, 2, 1);
+    nameLayout->addWidget(pattern, 3, 1);
+    nameLayout->setColumnStretch(1, 1);
+    page->addWidget(namePanel);
+}
+
+QWidget* TGeneratorTab::BuildPatternRow(QWidget* parent) {
+    pnlName = new QWidget(parent);
     pnlName->setObjectName("pnlName");
     auto* patternLayout = new QHBoxLayout(pnlName);
     patternLayout->setContentsMargins(0, 0, 0, 0);
@@ -190,20 +274,13 @@ void TMainForm::BuildGeneratorTab() {
     patternLayout->addWidget(Label5);
     patternLayout->addWidget(edtFileExt);
     pnlName->setVisible(false);
-    // The pattern row keeps its place while hidden, so nothing jumps.
-    QSizePolicy keep = pnlName->sizePolicy();
-    keep.setRetainSizeWhenHidden(true);
-    pnlName->setSizePolicy(keep);
-    nameLayout->addWidget(Label6, 0, 0, 1, 2);
-    nameLayout->addWidget(grpFileName, 1, 0, 3, 1, Qt::AlignTop);
-    nameLayout->addWidget(lblOutput, 1, 1);
-    nameLayout->addWidget(edtOutput, 2, 1);
-    nameLayout->addWidget(pnlName, 3, 1);
-    nameLayout->setColumnStretch(1, 1);
-    page->addWidget(namePanel);
+    KeepPlaceWhenHidden(pnlName);
+    return pnlName;
+}
 
-    // File content: takes the remaining height.
-    QFrame* contentPanel = NewPanel(tabMain, "pnlFileContent", 0);
+// File content: takes the remaining height.
+void TGeneratorTab::BuildContentPanel(QVBoxLayout* page) {
+    QFrame* contentPanel = NewPanel(this, "pnlFileContent", 0);
     auto* contentLayout = new QVBoxLayout(contentPanel);
     contentLayout->setContentsMargins(0, 2, 0, 2);
     contentLayout->setSpacing(0);
@@ -226,9 +303,7 @@ void TMainForm::BuildGeneratorTab() {
         "that the file has unique content. This way the program will \rnever generate two files "
         "with identical content. Good for TTH tests."));
     chkUnique->setVisible(false);
-    QSizePolicy keepUnique = chkUnique->sizePolicy();
-    keepUnique.setRetainSizeWhenHidden(true);
-    chkUnique->setSizePolicy(keepUnique);
+    KeepPlaceWhenHidden(chkUnique);
     mmoFillText = new TMemo(contentPanel);
     mmoFillText->setObjectName("mmoFillText");
     mmoFillText->setAccessibleName("Fill text");
@@ -241,25 +316,23 @@ void TMainForm::BuildGeneratorTab() {
     contentLayout->addWidget(chkUnique);
     contentLayout->addWidget(mmoFillText, 1);
     page->addWidget(contentPanel, 1);
+}
 
-    // Bottom: Create, centred.
-    QFrame* bottomPanel = NewPanel(tabMain, "pnlGenerate", 40);
+// Bottom: Create, centred.
+void TGeneratorTab::BuildCreatePanel(QVBoxLayout* page) {
+    QFrame* bottomPanel = NewPanel(this, "pnlGenerate", 40);
     auto* bottomLayout = new QHBoxLayout(bottomPanel);
     bottomLayout->setContentsMargins(0, 4, 0, 4);
-    btnGenerate = new QPushButton("Create", bottomPanel);
-    btnGenerate->setObjectName("btnGenerate");
-    btnGenerate->setAccessibleName("Create");
+    btnGenerate = NewButton(bottomPanel, "btnGenerate", "Create");
     btnGenerate->setMinimumWidth(120);
     bottomLayout->addStretch(1);
     bottomLayout->addWidget(btnGenerate);
     bottomLayout->addStretch(1);
     page->addWidget(bottomPanel);
+}
 
-    for (QRadioButton* r :
-         {radB, radKB, radMB, radGB, radRandomName, radPatern, radRandomContent, radFillWithThis})
-        TabToCheckedRadio(r);
-
-    // Keyboard order: top to bottom, left to right.
+// Keyboard order: top to bottom, left to right.
+void TGeneratorTab::SetKeyboardOrder() {
     QWidget* order[] = {spnNumberOfFile, spnSizeOfFile, radB,        radKB,      radMB,
                         radGB,           btnFloppy,     btn10MB,     btnCD1,     btn700MB,
                         btn1GB,          btn2GB,        btn4GB,      btnDVD,     radRandomName,
@@ -269,37 +342,31 @@ void TMainForm::BuildGeneratorTab() {
         setTabOrder(order[i - 1], order[i]);
 }
 
-void TMainForm::ConnectGeneratorTab() {
-    Connect(spnSizeOfFile, &QSpinBox::valueChanged, &TMainForm::spnSizeOfFileChange);
+void TGeneratorTab::ConnectHandlers() {
+    using T = TGeneratorTab;
+    Connect(spnSizeOfFile, &QSpinBox::valueChanged, &T::spnSizeOfFileChange);
     for (QRadioButton* r : {radB, radKB, radMB, radGB})
-        ConnectRadio(r, &TMainForm::spnSizeOfFileChange);
-    ConnectRadio(radRandomName, &TMainForm::NameGeneratorClick);
-    ConnectRadio(radPatern, &TMainForm::NameGeneratorClick);
-    ConnectRadio(radRandomContent, &TMainForm::ContentFillClick);
-    ConnectRadio(radFillWithThis, &TMainForm::ContentFillClick);
-    Connect(mmoFillText, &TMemo::Changed, &TMainForm::mmoFillTextChange);
-    Connect(btnFloppy, &QPushButton::clicked, &TMainForm::btnFloppyClick);
-    Connect(btn10MB, &QPushButton::clicked, &TMainForm::btn10MBClick);
-    Connect(btnCD1, &QPushButton::clicked, &TMainForm::btnCD1Click);
-    Connect(btn700MB, &QPushButton::clicked, &TMainForm::btn700MBClick);
-    Connect(btn1GB, &QPushButton::clicked, &TMainForm::btn1GBClick);
-    Connect(btn2GB, &QPushButton::clicked, &TMainForm::btn2GBClick);
-    Connect(btn4GB, &QPushButton::clicked, &TMainForm::btn4GBClick);
-    Connect(btnDVD, &QPushButton::clicked, &TMainForm::btnDVDClick);
-    Connect(imgLogo, &TImage::Clicked, &TMainForm::btnMoreClick);
+        ConnectRadio(r, &T::spnSizeOfFileChange);
+    ConnectRadio(radRandomName, &T::NameGeneratorClick);
+    ConnectRadio(radPatern, &T::NameGeneratorClick);
+    ConnectRadio(radRandomContent, &T::ContentFillClick);
+    ConnectRadio(radFillWithThis, &T::ContentFillClick);
+    Connect(mmoFillText, &TMemo::Changed, &T::mmoFillTextChange);
+    Connect(btnFloppy, &QPushButton::clicked, &T::btnFloppyClick);
+    Connect(btn10MB, &QPushButton::clicked, &T::btn10MBClick);
+    Connect(btnCD1, &QPushButton::clicked, &T::btnCD1Click);
+    Connect(btn700MB, &QPushButton::clicked, &T::btn700MBClick);
+    Connect(btn1GB, &QPushButton::clicked, &T::btn1GBClick);
+    Connect(btn2GB, &QPushButton::clicked, &T::btn2GBClick);
+    Connect(btn4GB, &QPushButton::clicked, &T::btn4GBClick);
+    Connect(btnDVD, &QPushButton::clicked, &T::btnDVDClick);
+    QObject::connect(imgLogo, &TImage::Clicked, this,
+                     ErrorReporting::Guarded([this] { Host().btnMoreClick(); }));
     // The run is a task: refused while another one runs.
-    connect(btnGenerate, &QPushButton::clicked, this,
-            [this] { RunTaskHandler([this] { btnGenerateClick(); }); });
+    ConnectTask(btnGenerate, &T::btnGenerateClick);
 }
 
-void TMainForm::ConnectRadio(QRadioButton* radio, void (TMainForm::*handler)()) {
-    connect(radio, &QRadioButton::toggled, this, [this, handler](bool checked) {
-        if (checked)
-            ErrorReporting::RunGuarded([this, handler] { (this->*handler)(); });
-    });
-}
-
-std::int64_t TMainForm::ComputeFileSize() {
+std::int64_t TGeneratorTab::ComputeFileSize() {
     const std::int64_t v = spnSizeOfFile->value();
     if (radB->isChecked())
         return v;
@@ -313,7 +380,7 @@ std::int64_t TMainForm::ComputeFileSize() {
     return 1;
 }
 
-void TMainForm::spnSizeOfFileChange() {
+void TGeneratorTab::spnSizeOfFileChange() {
     const std::int64_t size = ComputeFileSize();
     const std::int64_t count = spnNumberOfFile->value();
     std::int64_t total = 0;
@@ -325,11 +392,11 @@ void TMainForm::spnSizeOfFileChange() {
         " / Total size: " + (fits ? QuillTPU::FormatSize(total) : std::string("more than 8 EB"))));
 }
 
-void TMainForm::NameGeneratorClick() {
+void TGeneratorTab::NameGeneratorClick() {
     pnlName->setVisible(radPatern->isChecked());
 }
 
-void TMainForm::ContentFillClick() {
+void TGeneratorTab::ContentFillClick() {
     const bool fill = radFillWithThis->isChecked();
     mmoFillText->setEnabled(fill);
     chkUnique->setVisible(fill);
@@ -337,16 +404,19 @@ void TMainForm::ContentFillClick() {
         chkUnique->setChecked(false);
 }
 
-std::u16string TMainForm::FillText() const {
+std::u16string TGeneratorTab::FillText() const {
     QString text = mmoFillText->Text();
     text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     return text.toStdU16String();
 }
 
-void TMainForm::mmoFillTextChange() {
-    const std::u16string text = FillText();
-    if (text.size() <= static_cast<std::size_t>(kFillTextLimit))
+void TGeneratorTab::mmoFillTextChange() {
+    // Most edits stay far below the limit: count without building the text.
+    const QString shown = mmoFillText->Text();
+    if (shown.size() + shown.count(QLatin1Char('\n')) <= kFillTextLimit)
         return;
+    const std::u16string text = FillText();
+    // The message keeps the text the program has always shown.
     QuillTPU::ShowPlainMessage("Maximum 1024 characters!");
     // Cut to the limit as the run counts; never split a CR LF pair or a
     // surrogate pair.
@@ -358,32 +428,32 @@ void TMainForm::mmoFillTextChange() {
     mmoFillText->SetText(cut);
 }
 
-void TMainForm::QuickSize(QRadioButton* unit, int value) {
+void TGeneratorTab::QuickSize(QRadioButton* unit, int value) {
     unit->setChecked(true);
     spnSizeOfFile->setValue(value);
 }
 
-void TMainForm::btnFloppyClick() {
+void TGeneratorTab::btnFloppyClick() {
     QuickSize(radKB, 1433);
 }
-void TMainForm::btn10MBClick() {
+void TGeneratorTab::btn10MBClick() {
     QuickSize(radMB, 10);
 }
-void TMainForm::btnCD1Click() {
+void TGeneratorTab::btnCD1Click() {
     QuickSize(radMB, 650);
 }
-void TMainForm::btn700MBClick() {
+void TGeneratorTab::btn700MBClick() {
     QuickSize(radMB, 700);
 }
-void TMainForm::btn1GBClick() {
+void TGeneratorTab::btn1GBClick() {
     QuickSize(radMB, 1024);
 }
-void TMainForm::btn2GBClick() {
+void TGeneratorTab::btn2GBClick() {
     QuickSize(radMB, 2048);
 }
-void TMainForm::btn4GBClick() {
+void TGeneratorTab::btn4GBClick() {
     QuickSize(radMB, 4096);
 }
-void TMainForm::btnDVDClick() {
+void TGeneratorTab::btnDVDClick() {
     QuickSize(radMB, 4812);
 }

@@ -1,9 +1,10 @@
-// The Settings tab: the buffer sizes of the generator, the speed test and the
-// wipe, and the maker's logo.
-#include "app/FormMain.h"
+// The Settings tab: three group boxes with a spin box each, and the logo.
+#include "app/tabs/SettingsTab.h"
 
 #include "app/FormBuilders.h"
 #include "app/Logo.h"
+#include "app/SettingsBindings.h"
+#include "app/tabs/Tabs.h"
 #include "toolkit/TImage.h"
 #include "toolkit/TSpinEdit.h"
 
@@ -38,13 +39,39 @@ TSpinEdit* AddSpin(QGroupBox* group, QLabel*& label, const char* labelName, cons
 
 } // namespace
 
-void TMainForm::BuildSettingsTab() {
-    auto* page = new QGridLayout(tabSettings);
-    page->setContentsMargins(10, 10, 10, 10);
-    page->setHorizontalSpacing(12);
-    page->setVerticalSpacing(12);
+TSettingsTab::TSettingsTab(ITabHost& host) : TTabPage(host, "tabSettings", "Settings") {}
 
-    grpSpeed1 = NewGroup(tabSettings, "grpSpeed1", "Stackwell");
+TTabPage* NewSettingsTab(ITabHost& host, const IBufferSizes** sizes) {
+    auto* tab = new TSettingsTab(host);
+    *sizes = tab;
+    return tab;
+}
+
+void TSettingsTab::Build() {
+    BuildGroups();
+    BuildLayout();
+    QObject::connect(imgLogo2, &TImage::Clicked, this,
+                     ErrorReporting::Guarded([this] { Host().btnMoreClick(); }));
+}
+
+void TSettingsTab::AddSettings(TSettingsBindings& rows) {
+    rows.Add("spnBuf1", spnBuf1, 10240);
+    rows.Add("spnBuf2", spnBuf2, 256);
+    rows.Add("spnBufWipe", spnBufWipe, 64);
+}
+
+int TSettingsTab::GeneratorBufferKB() const {
+    return spnBuf1->value();
+}
+int TSettingsTab::SpeedTestFileMB() const {
+    return spnBuf2->value();
+}
+int TSettingsTab::WipeBufferMB() const {
+    return spnBufWipe->value();
+}
+
+void TSettingsTab::BuildGroups() {
+    grpSpeed1 = NewGroup(this, "grpSpeed1", "Stackwell");
     spnBuf1 = AddSpin(
         grpSpeed1, lblBufferSize, "lblBufferSize", "Buffer size (in KB):", "spnBuf1", 1, 102400,
         1024, 10240,
@@ -53,14 +80,14 @@ void TMainForm::BuildSettingsTab() {
         "file.\r\rRecommended value: 10240 KB (may depend on your hard drive type).");
     lblBufferSize->setToolTip(Hint("Applied only to the Stackwell"));
 
-    grpSpeed2 = NewGroup(tabSettings, "grpSpeed2", "Drive speed");
+    grpSpeed2 = NewGroup(this, "grpSpeed2", "Drive speed");
     spnBuf2 = AddSpin(grpSpeed2, Label13, "Label13", "Test file size (in MB):", "spnBuf2", 1, 50000,
                       8, 256,
                       "Use a value of at least 64 MB. The higher the better (but the test will "
                       "also take longer).\rRecommended value: 128-1024MB.\rRemember: the buffer "
                       "will be created in memory so be careful not to run out of RAM.");
 
-    GroupBox1 = NewGroup(tabSettings, "GroupBox1", "Data wipe");
+    GroupBox1 = NewGroup(this, "GroupBox1", "Data wipe");
     spnBufWipe = AddSpin(GroupBox1, Label11, "Label11", "Buffer size (in MB):", "spnBufWipe", 1,
                          50000, 8, 64,
                          "The higher the better.\rRemember: the buffer will be created in memory "
@@ -72,12 +99,18 @@ void TMainForm::BuildSettingsTab() {
     lblInfo->setEnabled(false); // greyed
     GroupBox1->layout()->addWidget(lblInfo);
 
-    imgLogo2 = new TImage(tabSettings);
+    imgLogo2 = new TImage(this);
     imgLogo2->setObjectName("imgLogo2");
     imgLogo2->setPixmap(DrawQuillmarkLogo(256));
     imgLogo2->setAccessibleName("Quillmark logo");
     imgLogo2->setToolTip(Hint("More tools"));
+}
 
+void TSettingsTab::BuildLayout() {
+    auto* page = new QGridLayout(this);
+    page->setContentsMargins(10, 10, 10, 10);
+    page->setHorizontalSpacing(12);
+    page->setVerticalSpacing(12);
     page->addWidget(grpSpeed1, 0, 0);
     page->addWidget(grpSpeed2, 0, 1);
     // Centred below the other two, half-way into each column.
@@ -91,7 +124,6 @@ void TMainForm::BuildSettingsTab() {
     page->setColumnStretch(0, 1);
     page->setColumnStretch(1, 1);
     GroupBox1->setMinimumWidth(280);
-
     setTabOrder(spnBuf1, spnBuf2);
     setTabOrder(spnBuf2, spnBufWipe);
 }

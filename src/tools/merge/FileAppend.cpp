@@ -1,0 +1,244 @@
+#include "tools/merge/FileAppend.h"
+
+#include "platform/Errors.h"
+#include "platform/File.h"
+#include "platform/FileSystem.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace Merge {
+
+namespace {
+
+// The largest piece that goes through user space, so a file of any size is
+// copied without ever being loaded whole.
+constexpr std::size_t kBlockBytes = 61440;
+// One kernel copy call moves at most this much; the kernel may move less.
+constexpr std::size_t kKernelPiece = std::size_t{1} << 30;
+// Below this a file goes through the block buffer: one read and one write
+// cost less than setting up a copy inside the kernel.
+constexpr std::int64_t kKernelCopyFrom = 64 * 1024;
+
+enum class Access { Read, Write, WriteOrCreate };
+
+// Writes all count bytes, or raises the write error (a full volume too).
+void WriteAll(int fd, const char* data, std::size_t count) {
+    while (count != 0) {
+        const ssize_t n = ::write(fd, data, count);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw StreamWriteError("Stream write error", n < 0 ? errno : ENOSPC);
+        data += n;
+        count -= static_cast<std::size_t>(n);
+    }
+}
+
+// Closes fd; a close that fails (a full network volume, say) loses data too.
+void CloseReporting(int fd) {
+    if (::close(fd) != 0 && errno != EINTR)
+        throw StreamWriteError("Stream write error", errno);
+}
+
+// An open descriptor with the file's status, taken once. A merge of
+// thousands of small files spends most of its time opening them, so this
+// asks the system no more than it must.
+class OpenFile {
+public:
+    OpenFile(const std::string& path, Access access) : FPath(path) {
+        int flags = O_CLOEXEC | O_NONBLOCK;
+        flags |= access == Access::Read ? O_RDONLY : O_WRONLY;
+        if (access == Access::WriteOrCreate)
+            flags |= O_CREAT;
+        // Without blocking: a pipe under a file's name would otherwise wait
+        // for a writer that never comes, and the merge cannot be cancelled.
+        do
+            FFd = ::open(path.c_str(), flags, 0666);
+        while (FFd < 0 && errno == EINTR);
+        if (FFd < 0) {
+            const int code = errno;
+            Fail(access == Access::WriteOrCreate && !Platform::EntryExists(path) ? "create"
+                                                                                 : "open",
+                 Platform::ErrorText(code), code);
+        }
+        if (::fstat(FFd, &FStat) != 0) {
+            const int code = errno;
+            Fail("open", Platform::ErrorText(code), code);
+        }
+        if (S_ISDIR(FStat.st_mode))
+            Fail("open", Platform::ErrorText(EISDIR), EISDIR);
+        if (S_ISFIFO(FStat.st_mode) || S_ISSOCK(FStat.st_mode))
+            Fail("open", "It is a pipe or socket, not a file.", ENXIO);
+        // Regular files ignore the flag; a device is read as it would be
+        // without it.
+        if (!S_ISREG(FStat.st_mode))
+            ::fcntl(FFd, F_SETFL, ::fcntl(FFd, F_GETFL) & ~O_NONBLOCK);
+    }
+    ~OpenFile() {
+        if (FFd >= 0)
+            ::close(FFd);
+    }
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+
+    int Fd() const { return FFd; }
+    // Hands the descriptor over; the caller closes it.
+    int Release() { return std::exchange(FFd, -1); }
+    const struct stat& Stat() const { return FStat; }
+
+    // Returns the new position.
+    std::int64_t SeekToEnd() {
+        const off_t position = ::lseek(FFd, 0, SEEK_END);
+        if (position < 0) {
+            const int code = errno;
+            throw SystemError("Cannot seek in \"" + FPath + "\". " + Platform::ErrorText(code),
+                              code);
+        }
+        return position;
+    }
+
+    // One read of up to count bytes; 0 at the end.
+    std::size_t ReadSome(char* buffer, std::size_t count) {
+        for (;;) {
+            const ssize_t n = ::read(FFd, buffer, count);
+            if (n >= 0)
+                return static_cast<std::size_t>(n);
+            if (errno != EINTR)
+                throw StreamReadError("Stream read error", errno);
+        }
+    }
+
+    void Write(const char* data, std::size_t count) { WriteAll(FFd, data, count); }
+
+    void Close() { CloseReporting(std::exchange(FFd, -1)); }
+
+private:
+    [[noreturn]] void Fail(const char* action, const std::string& reason, int code) {
+        if (FFd >= 0)
+            ::close(std::exchange(FFd, -1));
+        const std::string text =
+            std::string("Cannot ") + action + " file \"" + FPath + "\". " + reason;
+        if (action[0] == 'c')
+            throw FileCreateError(text, code);
+        throw FileOpenError(text, code);
+    }
+
+    std::string FPath;
+    int FFd = -1;
+    struct stat FStat {};
+};
+
+// Copies from in's position on, inside the kernel, until size bytes have
+// gone; returns how many did. It stops early, leaving the rest to the
+// blocks, where the file systems cannot copy between them ("not supported
+// here"), where the file ends before its size, and where the copy fails:
+// the blocks then meet the same failure and raise it as the read or write
+// error it is.
+std::int64_t KernelCopy(int in, int out, std::int64_t size) {
+    std::int64_t copied = 0;
+    while (copied < size) {
+        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, kKernelPiece, 0);
+        if (n > 0)
+            copied += n;
+        else if (n == 0 || errno != EINTR)
+            break;
+    }
+    return copied;
+}
+
+char* BlockBuffer() {
+    // The run is single-threaded; one buffer serves every file.
+    thread_local const auto buffer = std::make_unique_for_overwrite<char[]>(kBlockBytes);
+    return buffer.get();
+}
+
+// Copies the rest of in, from position on, up to its end, in blocks;
+// returns how many bytes went.
+std::int64_t BlockCopy(OpenFile& in, int out, std::int64_t position) {
+    const std::int64_t start = position;
+    const bool regular = S_ISREG(in.Stat().st_mode);
+    const std::int64_t size = in.Stat().st_size;
+    char* buffer = BlockBuffer();
+    for (;;) {
+        const std::size_t n = in.ReadSome(buffer, kBlockBytes);
+        if (n == 0)
+            return position - start;
+        WriteAll(out, buffer, n);
+        position += static_cast<std::int64_t>(n);
+        // A short read that reaches the size the file had when it was
+        // opened is its end; another read would only say so. (A short read
+        // before that, as some network file systems give, goes on.)
+        if (regular && n < kBlockBytes && position >= size)
+            return position - start;
+    }
+}
+
+} // namespace
+
+MergeOutput::~MergeOutput() {
+    if (FFd >= 0)
+        ::close(FFd);
+}
+
+void MergeOutput::Reach(const std::string& name, bool create) {
+    if (FFd >= 0 && name == FName) {
+        struct stat st {};
+        if (::stat(name.c_str(), &st) == 0 && st.st_dev == FDevice && st.st_ino == FInode) {
+            if (st.st_size != FPosition)
+                // Another program wrote to it: our bytes go after its.
+                FPosition = static_cast<std::int64_t>(::lseek(FFd, 0, SEEK_END));
+            if (FPosition >= 0)
+                return;
+        }
+    }
+    Close();
+    OpenFile file(name, create ? Access::WriteOrCreate : Access::Write);
+    FPosition = file.SeekToEnd();
+    FDevice = file.Stat().st_dev;
+    FInode = file.Stat().st_ino;
+    FName = name;
+    FFd = file.Release();
+}
+
+void MergeOutput::AppendFile(const std::string& source, const std::string& name) {
+    Reach(name, false);
+    const std::int64_t start = FPosition;
+    FPosition = -1; // unknown until the copy is through
+    OpenFile in(source, Access::Read);
+    // The output among its own sources: copying it into itself would read
+    // what it has just written and never reach its end.
+    if (in.Stat().st_dev == FDevice && in.Stat().st_ino == FInode)
+        throw FileOpenError("Cannot open file \"" + source +
+                                "\". The file is in use as the destination of this copy.",
+                            EBUSY);
+    const std::int64_t size = in.Stat().st_size;
+    std::int64_t copied = 0;
+    if (S_ISREG(in.Stat().st_mode) && size >= kKernelCopyFrom)
+        copied = KernelCopy(in.Fd(), FFd, size);
+    // The rest: all of a small file, what the kernel could not copy, and
+    // anything the file grew by meanwhile.
+    copied += BlockCopy(in, FFd, copied);
+    in.Close();
+    FPosition = start + copied;
+}
+
+void MergeOutput::AppendBytes(const std::string& name, const std::string& bytes) {
+    Reach(name, true);
+    const std::int64_t start = FPosition;
+    FPosition = -1;
+    WriteAll(FFd, bytes.data(), bytes.size());
+    FPosition = start + static_cast<std::int64_t>(bytes.size());
+}
+
+void MergeOutput::Close() {
+    if (FFd >= 0)
+        CloseReporting(std::exchange(FFd, -1));
+}
+
+} // namespace Merge

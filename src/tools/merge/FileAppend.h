@@ -1,0 +1,47 @@
+#pragma once
+// The merged file during one run. The contract is that of
+// QuillTPU::AppendFileTo (open the output for writing, position it at its
+// end, copy the whole source), with the copy done inside the kernel where
+// the file systems allow it, and the output kept open from one file to the
+// next instead of being opened again for every file and every separator.
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+
+namespace Merge {
+
+class MergeOutput {
+public:
+    MergeOutput() = default;
+    ~MergeOutput(); // closes quietly
+    MergeOutput(const MergeOutput&) = delete;
+    MergeOutput& operator=(const MergeOutput&) = delete;
+
+    // Appends the whole of source to the end of the file called name, which
+    // must exist. Raises FileOpenError for a file that cannot be opened, and
+    // for a source that is the output itself (through a link or a hard link
+    // too), which would otherwise be copied into itself for ever;
+    // StreamReadError / StreamWriteError for a failed read or write. What was
+    // written before a failure stays.
+    void AppendFile(const std::string& source, const std::string& name);
+    // Appends bytes to the end of the file called name (created when there is
+    // none). A write that comes up short (a full volume) is a StreamWriteError.
+    void AppendBytes(const std::string& name, const std::string& bytes);
+    // Closes the output; a failed close is a StreamWriteError.
+    void Close();
+
+private:
+    // Before every write the name is looked up again, as opening it afresh
+    // would: a name that now leads to another file, or to none, is opened
+    // anew (and fails as an open would), and a file another program has
+    // written to meanwhile is written at its new end.
+    void Reach(const std::string& name, bool create);
+
+    int FFd = -1;
+    std::string FName;
+    dev_t FDevice{};
+    ino_t FInode{};
+    std::int64_t FPosition = -1; // where our next byte goes; -1 unknown
+};
+
+} // namespace Merge

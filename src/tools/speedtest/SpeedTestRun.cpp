@@ -1,0 +1,347 @@
+#include "tools/speedtest/SpeedTestRun.h"
+
+#include "platform/Clock.h"
+#include "platform/DriveWork.h"
+#include "platform/Errors.h"
+#include "util/Checks.h"
+#include "util/QuillTPU.h"
+#include "util/TaskScope.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <new>
+#include <optional>
+#include <sched.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace SpeedTest {
+
+namespace {
+
+constexpr std::int64_t kMegabyte = 1048576;
+constexpr long double kGigabyte = 1073741824.0L;
+// O_DIRECT wants buffers aligned to the sector size; a page covers them all.
+constexpr std::size_t kAlignment = 4096;
+
+struct FreeAligned {
+    void operator()(std::uint8_t* block) const { std::free(block); }
+};
+using AlignedBlock = std::unique_ptr<std::uint8_t, FreeAligned>;
+
+AlignedBlock NewAlignedBlock(std::size_t size) {
+    void* block = std::aligned_alloc(kAlignment, size);
+    if (!block)
+        throw std::bad_alloc();
+    return AlignedBlock(static_cast<std::uint8_t*>(block));
+}
+
+std::string FileErrorText(const char* action, const std::string& name, int code) {
+    return std::string("Cannot ") + action + " file \"" + name + "\". " + Platform::ErrorText(code);
+}
+
+char Upper(char letter) {
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+}
+
+Platform::File OpenDirect(const std::string& path) {
+    return Platform::File::Open(path, Platform::OpenMode::Read, O_DIRECT | O_NOFOLLOW);
+}
+
+// One run's state on the drive: the pinned volume, the work folder and what
+// the run created there. Cleanup removes only the run's own files, and only
+// on the pinned volume; it also runs when an error leaves the run.
+class Session {
+public:
+    explicit Session(char letter) : FLetter(letter) {}
+    ~Session() {
+        try {
+            Cleanup();
+        } catch (...) {
+            // Already leaving with an error; the next run removes what stays.
+        }
+    }
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    std::optional<Platform::PinnedVolume> volume;
+    std::string folder;   // without a trailing "/"
+    std::string testFile; // folder + "/SpeedTest.bin"
+    std::optional<Platform::TToolMarks> marks;
+
+    std::string DriveName() const { return std::string(1, Upper(FLetter)) + ":"; }
+
+    // True while the work folder still lies on the pinned volume.
+    bool OnPinnedVolume() const {
+        if (!volume || !Platform::StillMounted(*volume))
+            return false;
+        struct stat st {};
+        return ::lstat(folder.c_str(), &st) == 0 &&
+               static_cast<std::uint64_t>(st.st_dev) == volume->device;
+    }
+
+    void Cleanup() {
+        if (!marks)
+            return;
+        // Something mounted over the folder meanwhile: what we made lies
+        // beneath it, marked, and the next run on that volume removes it.
+        if (OnPinnedVolume())
+            marks->RemoveOwn();
+        marks.reset();
+    }
+
+private:
+    char FLetter;
+};
+
+} // namespace
+
+std::string SpeedText(std::int64_t bytes, std::uint32_t milliseconds, std::uint8_t decimals) {
+    const long double mb = static_cast<long double>(bytes) / kMegabyte;
+    if (milliseconds == 0)
+        return ">" + QuillTPU::FormatReal(mb / 0.001L, decimals) + "MB/sec";
+    return QuillTPU::FormatReal(mb / (milliseconds / 1000.0L), decimals) + "MB/sec";
+}
+
+SpeedTestRun::SpeedTestRun(QuillTPU::ITaskHost& host, ISpeedTestInputs& inputs, ISpeedLog& log)
+    : FTickCount(&Platform::TickCount),
+      FFreeSpace([](char letter) { return QuillTPU::DriveFreeSpace(char16_t(letter)); }),
+      FLabel([](char letter) { return QuillTPU::DriveLabel(char16_t(letter)); }),
+      FOpenUnbuffered(&OpenDirect), FHost(host), FInputs(inputs), FLog(log) {}
+
+RunOutcome SpeedTestRun::Execute() {
+    QuillTPU::TaskScope task(FHost);
+    FHost.ClearCancel();
+
+    const char letter =
+        static_cast<char>(std::tolower(static_cast<unsigned char>(FInputs.DriveLetter())));
+    if (letter < 'a' || letter > 'z') {
+        QuillTPU::ShowPlainMessage(kNoDriveMessage);
+        return RunOutcome::Stopped;
+    }
+    Session session(letter);
+    // The drive is fixed here by its volume: a volume mounted during the run
+    // may move the letters, but never the run or its cleanup.
+    session.volume = Platform::PinVolume(letter);
+    const std::int64_t free = FFreeSpace(letter);
+
+    FHost.SetStatus(kWritingStatus);
+    FLog.AppendLine("");
+    FLog.AppendLine("");
+    FLog.AppendLine("Drive " + session.DriveName() + "   -   " + FLabel(letter));
+    FLog.AppendLine("Free space: " + QuillTPU::FormatReal(free / kGigabyte, 2) + "GB");
+    FLog.AppendLine("OS buffer: disabled");
+    FLog.AppendLine("");
+    // The phases block the window; the lines must be visible meanwhile.
+    FHost.RepaintNow();
+
+    auto finish = [&](RunOutcome outcome) {
+        session.Cleanup();
+        switch (outcome) {
+        case RunOutcome::Done:
+        case RunOutcome::NoSpace:
+            FHost.SetStatus(kDoneStatus);
+            break;
+        case RunOutcome::Canceled:
+            FHost.SetStatus(QuillTPU::kCanceledStatus);
+            break;
+        case RunOutcome::Failed:
+            FHost.SetStatus(QuillTPU::kFailedStatus);
+            break;
+        case RunOutcome::Stopped:
+            break;
+        }
+        return outcome;
+    };
+    auto fail = [&](const std::string& message) {
+        QuillTPU::ShowErrorMessage(message);
+        return finish(RunOutcome::Failed);
+    };
+    const std::string drive = session.DriveName();
+
+    // ---- Preparation --------------------------------------------------------
+    if (!session.volume)
+        return fail("Drive " + drive + " is not ready.");
+    const std::string mountPoint = session.volume->drive.mountPoint;
+    const std::optional<std::string> place = Platform::WorkingPlace(*session.volume);
+    if (!place)
+        return fail("Cannot write to drive " + drive + " (" + mountPoint +
+                    "): there is no folder on it where you may create one.");
+    session.folder = *place + kWorkFolderName;
+    session.testFile = session.folder + "/" + kTestFileName;
+    const std::string& folder = session.folder;
+    session.marks.emplace(folder, kToolName);
+
+    struct stat st {};
+    if (::lstat(folder.c_str(), &st) == 0) {
+        if (S_ISLNK(st.st_mode))
+            return fail("The folder \"" + folder +
+                        "\" is a symbolic link. The speed test does not follow links: remove the "
+                        "link or test another drive.");
+        if (!S_ISDIR(st.st_mode))
+            return fail("\"" + folder +
+                        "\" is a file, not a folder. The speed test needs this "
+                        "name for its work folder: move the file away.");
+        // Leftovers of a run that was killed are ours and go first; the
+        // user's own files in a folder of this name stay.
+        session.marks->RemoveOwn();
+    } else if (errno != ENOENT) {
+        const int code = errno;
+        return fail("Cannot use the folder \"" + folder + "\". " + Platform::ErrorText(code));
+    }
+    if (::lstat(folder.c_str(), &st) != 0) {
+        if (::mkdir(folder.c_str(), 0777) != 0) {
+            const int code = errno;
+            return fail("Cannot create the folder \"" + folder + "\". " +
+                        Platform::ErrorText(code));
+        }
+        int code = 0;
+        if (!session.marks->MarkFolder(&code)) {
+            ::rmdir(folder.c_str());
+            return fail("Cannot mark the folder \"" + folder + "\" as the speed test's. " +
+                        Platform::ErrorText(code));
+        }
+    }
+    if (::lstat(session.testFile.c_str(), &st) == 0) {
+        if (session.marks->IsOwnFile(kTestFileName))
+            return fail("The test file \"" + session.testFile +
+                        "\" left by an earlier run cannot be removed.");
+        return fail("The file \"" + session.testFile +
+                    "\" was not made by the speed test, so it stays. Move it away to test this "
+                    "drive.");
+    }
+
+    const std::int32_t mb = FInputs.TestSizeMB();
+    if (mb < 1)
+        return fail("The test file size must be at least 1 MB.");
+    const std::int64_t size = CheckedMul<std::int64_t>(mb, kMegabyte);
+    if (size > free) {
+        QuillTPU::ShowWarningMessage(kNoSpaceMessage);
+        return finish(RunOutcome::NoSpace);
+    }
+
+    // ---- Write phase -----------------------------------------------------------
+    const std::string unmounted =
+        "Drive " + drive + " (" + mountPoint + ") is no longer mounted; the test stopped.";
+    if (!session.OnPinnedVolume())
+        return fail(unmounted);
+    {
+        // The file is zeros: one zero block written again and again gives the
+        // same file, and the same timing, as a buffer of the whole size.
+        const auto blockBytes = static_cast<std::size_t>(
+            std::min<std::int64_t>(size, static_cast<std::int64_t>(kWriteBlockBytes)));
+        AlignedBlock block = NewAlignedBlock(blockBytes);
+        std::memset(block.get(), 0, blockBytes);
+
+        Platform::File file;
+        try {
+            file = Platform::File::Create(session.testFile, true, O_NOFOLLOW);
+        } catch (const FileCreateError& e) {
+            return fail(e.what());
+        }
+        int code = 0;
+        if (!session.marks->MarkFile(file.Descriptor(), kTestFileName, &code)) {
+            file = Platform::File();
+            ::unlink(session.testFile.c_str()); // just made exclusively: ours
+            return fail("Cannot mark the file \"" + session.testFile + "\" as the speed test's. " +
+                        Platform::ErrorText(code));
+        }
+
+        // The file's blocks are reserved before the clock starts, as the
+        // reference tools do, so the timing is the data's; and a volume too
+        // full for the file says so before anything is written.
+        int reserved;
+        do
+            reserved = ::fallocate(file.Descriptor(), 0, 0, size);
+        while (reserved != 0 && errno == EINTR);
+        if (reserved != 0 && errno != EOPNOTSUPP && errno != ENOSYS)
+            return fail(FileErrorText("write", session.testFile, errno));
+
+        const std::uint32_t t0 = FTickCount();
+        for (std::int64_t left = size; left > 0;) {
+            const auto piece = static_cast<std::size_t>(
+                std::min<std::int64_t>(left, static_cast<std::int64_t>(blockBytes)));
+            int error = 0;
+            file.WriteSome(block.get(), piece, &error);
+            if (error)
+                return fail(FileErrorText("write", session.testFile, error));
+            left -= static_cast<std::int64_t>(piece);
+        }
+        // The data reach the drive inside the timing: without the flush a
+        // machine with memory to spare would time its memory.
+        try {
+            file.Flush();
+        } catch (const SystemError& e) {
+            return fail(FileErrorText("flush", session.testFile, e.Code()));
+        }
+        try {
+            file.Close();
+        } catch (const SystemError& e) {
+            return fail(FileErrorText("close", session.testFile, e.Code()));
+        }
+        const std::uint32_t t1 = FTickCount();
+        FLog.AppendLine("          Write speed: " + SpeedText(size, t1 - t0, 1));
+    }
+
+    FHost.PumpMessages();
+    if (FHost.CancelRequested())
+        return finish(RunOutcome::Canceled);
+
+    // ---- Read phase --------------------------------------------------------------
+    FHost.SetStatus(kReadingStatus);
+    FHost.RepaintStatus();
+    if (!session.OnPinnedVolume())
+        return fail(unmounted);
+    Platform::File file;
+    try {
+        file = FOpenUnbuffered(session.testFile);
+    } catch (const FileOpenError& e) {
+        if (e.Code() != EINVAL)
+            return fail(e.what());
+        // The file system refuses unbuffered reads: flush the file and drop
+        // its cached pages, so the read still comes from the drive.
+        try {
+            file = Platform::File::Open(session.testFile, Platform::OpenMode::Read, O_NOFOLLOW);
+            file.Flush();
+        } catch (const SystemError& e2) {
+            return fail(e2.what());
+        }
+        if (const int code = ::posix_fadvise(file.Descriptor(), 0, 0, POSIX_FADV_DONTNEED))
+            return fail("Cannot read the file \"" + session.testFile +
+                        "\" around the file cache. " + Platform::ErrorText(code));
+    }
+    std::int64_t bytes = 0;
+    try {
+        bytes = file.Size();
+    } catch (const SystemError& e) {
+        return fail(e.what());
+    }
+    {
+        AlignedBlock chunk = NewAlignedBlock(kReadChunkBytes);
+        ::sched_yield(); // start the clock on a fresh time slice
+        const std::uint32_t t0 = FTickCount();
+        for (std::int64_t left = bytes; left > 0;) {
+            const auto piece = static_cast<std::size_t>(
+                std::min<std::int64_t>(left, static_cast<std::int64_t>(kReadChunkBytes)));
+            try {
+                if (file.Read(chunk.get(), piece) != piece)
+                    return fail("Cannot read file \"" + session.testFile +
+                                "\". It ended before its size.");
+            } catch (const SystemError& e) {
+                return fail(FileErrorText("read", session.testFile, e.Code()));
+            }
+            left -= static_cast<std::int64_t>(piece);
+        }
+        const std::uint32_t t1 = FTickCount();
+        FLog.AppendLine("          Read speed: " + SpeedText(bytes, t1 - t0, 2));
+    }
+    file = Platform::File();
+    return finish(RunOutcome::Done);
+}
+
+} // namespace SpeedTest

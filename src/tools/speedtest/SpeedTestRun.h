@@ -1,0 +1,72 @@
+#pragma once
+// The drive speed test behind "Speed me": writes a test file of zeros to the
+// chosen drive and reads it back around the file cache, timing both to the
+// drive, and logs the speeds. Runs under the task contract of the host.
+#include "platform/File.h"
+#include "tools/speedtest/SpeedTestInputs.h"
+#include "util/TaskHost.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace SpeedTest {
+
+inline constexpr const char* kWritingStatus = "Writing...";
+inline constexpr const char* kReadingStatus = "Reading...";
+inline constexpr const char* kDoneStatus = "Done";
+inline constexpr const char* kNoSpaceMessage = "Not enough free space to perform the write test";
+inline constexpr const char* kNoDriveMessage = "Choose a drive to test first.";
+// The work folder in the drive's working place, and the test file in it.
+inline constexpr const char* kWorkFolderName = "speedtest";
+inline constexpr const char* kTestFileName = "SpeedTest.bin";
+// The name under which the run marks what it creates.
+inline constexpr const char* kToolName = "speedtest";
+// The chunk of every read, a whole number of 4096-byte sectors.
+inline constexpr std::size_t kReadChunkBytes = 61440;
+// The zero block the write hands to the system, again and again.
+inline constexpr std::size_t kWriteBlockBytes = 1048576;
+
+enum class RunOutcome {
+    Done,     // both speeds logged
+    NoSpace,  // the test size exceeds the free space; nothing written
+    Canceled, // Cancel seen between the phases
+    Failed,   // a step failed; the message box says which and why
+    Stopped,  // no drive chosen, or no test size
+};
+
+class SpeedTestRun {
+public:
+    SpeedTestRun(QuillTPU::ITaskHost& host, ISpeedTestInputs& inputs, ISpeedLog& log);
+
+    // The millisecond clock of both timings (a tick count).
+    void SetClock(std::function<std::uint32_t()> tickCount) { FTickCount = std::move(tickCount); }
+    // The drive helpers: free space for the user and the bracketed label.
+    void SetFreeSpace(std::function<std::int64_t(char)> freeSpace) {
+        FFreeSpace = std::move(freeSpace);
+    }
+    void SetLabel(std::function<std::string(char)> label) { FLabel = std::move(label); }
+    // Opens the test file for reading around the file cache (O_DIRECT);
+    // raises FileOpenError, with EINVAL where the file system refuses that.
+    void SetOpenUnbuffered(std::function<Platform::File(const std::string&)> open) {
+        FOpenUnbuffered = std::move(open);
+    }
+
+    RunOutcome Execute();
+
+private:
+    std::function<std::uint32_t()> FTickCount;
+    std::function<std::int64_t(char)> FFreeSpace;
+    std::function<std::string(char)> FLabel;
+    std::function<Platform::File(const std::string&)> FOpenUnbuffered;
+    QuillTPU::ITaskHost& FHost;
+    ISpeedTestInputs& FInputs;
+    ISpeedLog& FLog;
+};
+
+// A speed in MB per second as the log shows it, cut to `decimals`. A phase
+// under the clock's resolution (0 ms) shows the speed at 1 ms as a lower
+// bound: ">1000MB/sec".
+std::string SpeedText(std::int64_t bytes, std::uint32_t milliseconds, std::uint8_t decimals);
+
+} // namespace SpeedTest

@@ -1,0 +1,349 @@
+#include "tools/wipe/WipeRun.h"
+
+#include "platform/Clock.h"
+#include "platform/DriveWork.h"
+#include "platform/File.h"
+#include "tools/wipe/MemoryLimit.h"
+#include "tools/wipe/ToolLeftovers.h"
+#include "util/QuillTPU.h"
+#include "util/TaskScope.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace Wipe {
+
+namespace {
+
+constexpr std::int64_t kMegabyte = 1048576;
+// A pass ends after the first round that began with less than this free.
+constexpr std::int64_t kMinimumFree = 1024;
+// Rounds in a row whose free space did not shrink before the run gives up:
+// such a volume takes the files without giving up its free space
+// (deduplication, say), and the rounds would never end.
+constexpr int kStallRounds = 8;
+// Names in a row taken by files that are not the run's before it gives up.
+constexpr int kMaxTakenNames = 10000;
+
+// A full volume (or quota) ends a pass; it is no failure.
+bool VolumeFull(int error) {
+    return error == ENOSPC || error == EDQUOT;
+}
+
+std::string FileErrorText(const char* action, const std::string& path, int code) {
+    return std::string("Cannot ") + action + " file \"" + path + "\". " + Platform::ErrorText(code);
+}
+
+std::string WithoutSlash(std::string path) {
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
+} // namespace
+
+struct WipeRun::Volume {
+    Platform::PinnedVolume pinned;
+};
+
+WipeRun::WipeRun(QuillTPU::ITaskHost& host, IWipeInputs& inputs)
+    : FHost(host), FInputs(inputs), FTickCount(&Platform::TickCount),
+      FMemory([] { return AvailableMemory(); }) {}
+
+WipeRun::~WipeRun() {
+    CloseFile();
+    if (FFolderFd >= 0)
+        ::close(FFolderFd);
+}
+
+RunOutcome WipeRun::Execute() {
+    QuillTPU::TaskScope scope(FHost);
+    FScope = &scope;
+    try {
+        const RunOutcome outcome = Run(scope);
+        FScope = nullptr;
+        return outcome;
+    } catch (...) {
+        // Whatever went wrong, the fill must not stay on the disk, and the
+        // task ends before the error is shown.
+        CloseFile();
+        RemoveOwnFiles();
+        if (scope.Open()) {
+            FHost.SetStatus(QuillTPU::kFailedStatus);
+            scope.End();
+        }
+        FScope = nullptr;
+        throw;
+    }
+}
+
+RunOutcome WipeRun::Run(QuillTPU::TaskScope& scope) {
+    FHost.RepaintNow();
+    FHost.ClearCancel();
+    FFolder.clear();
+    FCounter = 0;
+    FCreatedFolder = false;
+    auto stop = [&](const char* message) {
+        QuillTPU::ShowErrorMessage(message);
+        scope.End();
+        return RunOutcome::Stopped;
+    };
+
+    const char16_t letter = FInputs.DriveLetter();
+    if (!QuillTPU::DriveAccessible(letter) || !QuillTPU::DriveReady(letter))
+        return stop(kNotReadyMessage);
+    // From here on the run keeps to this volume, whatever is mounted meanwhile.
+    const auto pinned = Platform::PinVolume(static_cast<char>(letter));
+    if (!pinned)
+        return stop(kNotReadyMessage);
+    FVolume = std::make_unique<Volume>(Volume{*pinned});
+    // The probe and the work folder go where the run may write on that
+    // volume; a volume without such a place takes no file at all.
+    const auto place = Platform::WorkingPlace(*pinned);
+    if (!place || Platform::ProbeWriteProtected(*place))
+        return stop(kWriteProtectedMessage);
+    FFolder = *place + kWipeFolder + "/";
+
+    // An earlier wipe killed hard may have left the disk full.
+    if (const auto removed = RemoveLeftoversIn(WithoutSlash(FFolder), kWipeTool)) {
+        FHost.SetStatus(LeftoverStatus({*removed}));
+        FHost.RepaintStatus();
+    }
+
+    int error = 0;
+    const auto freeBytes = FreeBytes(&error);
+    if (!freeBytes)
+        return Fail("Cannot read the free space of \"" + pinned->drive.mountPoint + "\". " +
+                    Platform::ErrorText(error));
+    FPatternLength = std::max<std::int64_t>(std::min(BufferMB() * kMegabyte, *freeBytes), 0);
+    // Linux grants a buffer it cannot back and kills the program once the
+    // pattern is written into it: ask before anything is allocated.
+    if (const auto memory = FMemory(); memory && FPatternLength > *memory) {
+        QuillTPU::ShowErrorMessage("The wipe needs " + QuillTPU::FormatSize(FPatternLength) +
+                                   " of memory for its pattern, but only " +
+                                   QuillTPU::FormatSize(*memory) +
+                                   " are available.\r\nPlease choose a smaller buffer size on "
+                                   "the Settings tab.");
+        scope.End();
+        return RunOutcome::Stopped;
+    }
+    if (!TakeWorkFolder()) {
+        scope.End();
+        return RunOutcome::Stopped;
+    }
+    FPattern = std::make_unique_for_overwrite<std::uint8_t[]>(
+        static_cast<std::size_t>(std::max<std::int64_t>(FPatternLength, 1)));
+    QuillTPU::FillRandom255(FPattern.get(), static_cast<std::size_t>(FPatternLength));
+
+    const std::int32_t passes = FInputs.Passes();
+    for (std::int32_t pass = 1; pass <= passes; ++pass) {
+        // The previous pass removed the folder it created.
+        if (pass > 1 && !TakeWorkFolder()) {
+            scope.End();
+            return RunOutcome::Failed;
+        }
+        std::int64_t written = 0; // MB counted in this pass
+        std::optional<std::int64_t> previous;
+        int stalled = 0;
+        for (;;) {
+            const auto free = FreeBytes(&error);
+            if (!free)
+                return Fail("Cannot read the free space of \"" + pinned->drive.mountPoint + "\". " +
+                            Platform::ErrorText(error));
+            if (*free <= 0)
+                break;
+            stalled = previous && *free >= *previous ? stalled + 1 : 0;
+            if (stalled >= kStallRounds)
+                return Fail("The free space of \"" + pinned->drive.mountPoint +
+                            "\" does not shrink: " + QuillTPU::FormatSize(*free) +
+                            " are still free after \"" + FFolder + FFileName +
+                            "\" and the files before it were written.");
+            previous = free;
+            const Round round = WriteRound(pass, written, *free);
+            if (round == Round::Canceled)
+                return RunOutcome::Canceled;
+            if (round == Round::Failed)
+                return RunOutcome::Failed;
+            if (round == Round::PassEnds || *free < kMinimumFree)
+                break;
+        }
+        RemoveOwnFiles();
+    }
+    RemoveOwnFiles(); // the folder, when no pass ran
+    FHost.SetStatus(kDoneStatus);
+    scope.End();
+    return RunOutcome::Done;
+}
+
+bool WipeRun::TakeWorkFolder() {
+    const std::string path = WithoutSlash(FFolder);
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+        const std::int32_t ensured = QuillTPU::EnsureFolder(FFolder);
+        if (ensured == -1) {
+            QuillTPU::ShowErrorMessage(kCannotWriteMessage); // after EnsureFolder's own
+            return false;
+        }
+        FCreatedFolder = FCreatedFolder || ensured == 1;
+    }
+    int error = 0;
+    FFolderFd = OpenWorkFolder(path, &error);
+    if (FFolderFd < 0) {
+        QuillTPU::ShowErrorMessage(
+            error == ELOOP || error == ENOTDIR
+                ? "\"" + path +
+                      "\" is a link or a file, not a folder. The wipe writes only into "
+                      "a folder of its own."
+            : error == EBUSY
+                ? "Another wipe is using \"" + path + "\"."
+                : "Cannot open folder \"" + path + "\". " + Platform::ErrorText(error));
+        QuillTPU::ShowErrorMessage(kCannotWriteMessage);
+        return false;
+    }
+    // Marked, a folder left by a run killed hard is known as the wipe's.
+    // Unmarked, it is still removed at the end when it is empty.
+    if (FCreatedFolder)
+        Platform::TToolMarks(path, kWipeTool).MarkFolder();
+    return true;
+}
+
+WipeRun::Round WipeRun::WriteRound(std::int32_t pass, std::int64_t& written,
+                                   std::int64_t freeBytes) {
+    const std::int64_t length = std::min({BufferMB() * kMegabyte, freeBytes, FPatternLength});
+    if (length <= 0)
+        return Round::PassEnds; // a volume that was full when the pattern was made
+    const std::uint32_t t0 = FTickCount();
+
+    // Only a new file is ever written: a name that is taken, by a user's
+    // file or a link, is skipped.
+    int error = 0;
+    for (int taken = 0;; ++taken) {
+        ++FCounter;
+        FFileName = std::to_string(FCounter);
+        do
+            FFileFd = ::openat(FFolderFd, FFileName.c_str(),
+                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        while (FFileFd < 0 && errno == EINTR);
+        if (FFileFd >= 0)
+            break;
+        error = errno;
+        if (error == EEXIST && taken < kMaxTakenNames)
+            continue;
+        if (VolumeFull(error)) // not even a new file fits: no space can be taken
+            return Round::PassEnds;
+        return FailRound(FileErrorText("create", FFolder + FFileName, error));
+    }
+    // An unmarked file would be the user's for every later clean-up.
+    if (!Platform::TToolMarks(FFolder, kWipeTool).MarkFile(FFileFd, FFileName, &error)) {
+        struct stat created {
+        }, now{};
+        const bool known = ::fstat(FFileFd, &created) == 0;
+        CloseFile();
+        if (known && ::fstatat(FFolderFd, FFileName.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+            now.st_dev == created.st_dev && now.st_ino == created.st_ino)
+            ::unlinkat(FFolderFd, FFileName.c_str(), 0);
+        if (VolumeFull(error))
+            return Round::PassEnds;
+        return FailRound("Cannot mark file \"" + FFolder + FFileName + "\" as the wipe's own. " +
+                         Platform::ErrorText(error));
+    }
+
+    // One write of the pattern; the system may take it in parts.
+    std::int64_t done = 0;
+    error = 0;
+    while (done < length) {
+        const ssize_t n =
+            ::write(FFileFd, FPattern.get() + done, static_cast<std::size_t>(length - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : ENOSPC;
+            break;
+        }
+        done += n;
+    }
+    if (error != 0 && !VolumeFull(error))
+        return FailRound(FileErrorText("write", FFolder + FFileName, error));
+    // Through the file cache alone, the fill might never reach the disk
+    // before it is deleted; flushing belongs to the round and its speed.
+    if (::fdatasync(FFileFd) != 0 && errno != EINVAL && !VolumeFull(errno))
+        return FailRound(FileErrorText("write", FFolder + FFileName, errno));
+
+    written += BufferMB();
+    FHost.PumpMessages();
+    if (FHost.CancelRequested()) {
+        CloseFile();
+        FScope->End();
+        FHost.SetStatus(QuillTPU::kCanceledStatus);
+        RemoveOwnFiles();
+        return Round::Canceled;
+    }
+    // A round within one tick counts as one millisecond.
+    const std::uint32_t elapsed = std::max<std::uint32_t>(FTickCount() - t0, 1);
+    const long double speed = static_cast<long double>(BufferMB()) / (elapsed / 1000.0L);
+    FHost.SetStatus("Pass: " + QuillTPU::FormatInteger(pass) + "    -    " +
+                    QuillTPU::FormatInteger(written) + " of " +
+                    QuillTPU::FormatInteger(freeBytes / kMegabyte) +
+                    ".  Speed: " + QuillTPU::FormatReal(speed, 1) + "MB/sec");
+    FHost.RepaintStatus();
+
+    const int fd = std::exchange(FFileFd, -1);
+    if (::close(fd) != 0 && errno != EINTR && !VolumeFull(errno))
+        return FailRound(FileErrorText("close", FFolder + FFileName, errno));
+    // Not a byte went: the volume takes nothing more.
+    return done == 0 ? Round::PassEnds : Round::Next;
+}
+
+std::optional<std::int64_t> WipeRun::FreeBytes(int* error) {
+    if (FFreeSpace)
+        return FFreeSpace(error);
+    // A volume unmounted, or another mounted over it, is not the run's.
+    if (!Platform::StillMounted(FVolume->pinned)) {
+        *error = ENODEV;
+        return std::nullopt;
+    }
+    const auto space = Platform::VolumeSpace(FVolume->pinned.drive, error);
+    if (!space)
+        return std::nullopt;
+    return space->freeBytes;
+}
+
+std::int64_t WipeRun::BufferMB() {
+    return std::max<std::int64_t>(FInputs.BufferSizeMB(), 1);
+}
+
+WipeRun::Round WipeRun::FailRound(const std::string& message) {
+    Fail(message);
+    return Round::Failed;
+}
+
+RunOutcome WipeRun::Fail(const std::string& message) {
+    CloseFile();
+    RemoveOwnFiles();
+    FHost.SetStatus(QuillTPU::kFailedStatus);
+    FScope->End();
+    QuillTPU::ShowErrorMessage(message);
+    return RunOutcome::Failed;
+}
+
+void WipeRun::CloseFile() {
+    if (FFileFd >= 0)
+        ::close(std::exchange(FFileFd, -1));
+}
+
+void WipeRun::RemoveOwnFiles() {
+    if (FFolderFd < 0)
+        return;
+    const std::string path = WithoutSlash(FFolder);
+    Platform::TToolMarks(path, kWipeTool).RemoveOwn();
+    // An empty folder goes even if it could not be marked; a folder the run
+    // found stays.
+    if (FCreatedFolder)
+        ::rmdir(path.c_str());
+    ::close(std::exchange(FFolderFd, -1));
+}
+
+} // namespace Wipe

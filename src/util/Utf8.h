@@ -1,0 +1,19 @@
+#pragma once
+// UTF-8 text as code points, and case mapping by the user's locale. Names
+// on Linux are bytes, not always valid UTF-8: a byte that starts no valid
+// sequence stands for itself as U+DC80 + (byte - 0x80), a code point that
+// valid UTF-8 never yields, and encodes back to the same byte. So decoding
+// and encoding again gives back every name unchanged.
+#include <string>
+
+namespace QuillTPU {
+
+std::u32string DecodeUtf8(const std::string& text);
+std::string EncodeUtf8(const std::u32string& text);
+
+// Case conversion of UTF-8 text by the user's locale (by Unicode's rules
+// where the locale's character set is not UTF-8). Malformed bytes stay.
+std::string LocaleUpperCase(const std::string& text);
+std::string LocaleLowerCase(const std::string& text);
+
+} // namespace QuillTPU
