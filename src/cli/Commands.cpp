@@ -42,6 +42,55 @@ Options:
                      device, fileSystem, freeBytes, totalBytes, freePercent
 )";
 
+constexpr const char* kSpeedHelp =
+    R"(Measures how fast the volume that holds PATH writes and reads: writes a test
+file into a work folder of its own on that volume, reads it back around the
+file cache, prints the log lines with both speeds in MB per second, and
+removes its folder again. Nothing of yours is touched.
+
+Options:
+  --size SIZE        the test file's size, 1MB to 50000MB in whole MB
+                     (default 256MB)
+  --json             print one JSON object instead of the log: letter,
+                     mountPoint, testSizeMB, writeMBps, readMBps (numbers;
+                     a phase faster than the clock shows its lower bound),
+                     writeSpeed, readSpeed (the log's texts)
+Ctrl+C stops the test between its phases; its test file is removed.
+)";
+
+constexpr const char* kWipeHelp =
+    R"(Overwrites the free space of the volume that holds PATH, so that files
+deleted earlier cannot be recovered: fills it with files of a random pattern,
+flushed to the drive, and deletes them again, pass after pass. Files of yours
+are never touched. Other programs may find the volume full while a pass runs.
+
+Options:
+  --passes N         the number of passes, 1 to 16 (default 2)
+  --buffer SIZE      the size of each fill file and of the pattern in memory,
+                     1MB to 50000MB in whole MB (default 64MB)
+Ctrl+C stops the wipe after the current file; its fill is deleted.
+)";
+
+constexpr const char* kMergeHelp =
+    R"(Joins the files of FOLDER that match the mask into OUTPUT, in the order of
+their names (without regard to case), each followed by the separator. Hidden
+files, folders and OUTPUT itself are left out.
+
+Options:
+  --mask MASKS       file masks separated by ";", such as '*.txt' or
+                     '*.log;*.txt' (default *.*); * and ? as wildcards, case
+                     ignored
+  --separator TEXT   the text written after every file; "
+" is a line break,
+                     written as CR LF (default: a line "==== New file ==="
+                     between line breaks); '' for none
+  --append           when OUTPUT exists, add to its end
+  --replace          when OUTPUT exists, start it afresh
+Without --append or --replace an existing OUTPUT is asked about on a
+terminal and left unchanged otherwise. Ctrl+C stops between two files; the
+output keeps what was written.
+)";
+
 } // namespace
 
 const std::vector<Command>& Commands() {
@@ -50,7 +99,13 @@ const std::vector<Command>& Commands() {
          "generate [--count N] [--size SIZE] [--random-names | --name NAME --ext EXT] "
          "[--random | --text TEXT | --text-file PATH] [--unique] [--buffer SIZE] [--yes] FOLDER",
          "create files of an exact size", kGenerateHelp, &RunGenerate},
+        {"speed", "speed [--size SIZE] [--json] PATH",
+         "write and read speed of the volume that holds PATH", kSpeedHelp, &RunSpeed},
+        {"wipe", "wipe [--passes N] [--buffer SIZE] PATH",
+         "overwrite the free space of the volume that holds PATH", kWipeHelp, &RunWipe},
         {"space", "space [--json]", "free and total space of every drive", kSpaceHelp, &RunSpace},
+        {"merge", "merge [--mask MASKS] [--separator TEXT] [--append | --replace] FOLDER OUTPUT",
+         "join the files of a folder into one", kMergeHelp, &RunMerge},
     };
     return commands;
 }

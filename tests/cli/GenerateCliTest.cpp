@@ -141,6 +141,13 @@ TEST(GenerateCli, BadUsageNamesTheOptionAndWritesNothing) {
         {{"generate"}, "FOLDER"},
         {{"generate", out, out}, "unexpected"},
         {{"space", "extra"}, "extra"},
+        {{"speed", "--size", "1500KB", dir.Path()}, "--size"},
+        {{"speed", dir / "missing"}, "PATH"},
+        {{"wipe", "--passes", "17", dir.Path()}, "--passes"},
+        {{"wipe", "--buffer", "0MB", dir.Path()}, "--buffer"},
+        {{"merge", "--append", "--replace", dir.Path(), out}, "--replace"},
+        {{"merge", "--mask", "[a", dir.Path(), out}, "--mask"},
+        {{"merge", dir.Path()}, "OUTPUT"},
         {{"frobnicate"}, "frobnicate"},
         {{}, "Usage"},
     };
@@ -154,7 +161,7 @@ TEST(GenerateCli, BadUsageNamesTheOptionAndWritesNothing) {
 }
 
 TEST(GenerateCli, HelpAndVersion) {
-    for (const std::string command : {"generate", "space"}) {
+    for (const std::string command : {"generate", "speed", "wipe", "space", "merge"}) {
         const CliResult result = RunCli({command, "--help"});
         EXPECT_EQ(result.status, 0);
         EXPECT_EQ(result.out.rfind("Usage: ferrovane-cli " + command, 0), 0u) << result.out;
