@@ -31,6 +31,17 @@ std::string HomeFolder() {
 
 bool gLedgerOnly = false;
 
+// The creation time in nanoseconds, 0 where the file system keeps none. An
+// inode number is soon reused after a delete; with its birth time it names
+// one file only, so a user's file that took a deleted file's node is never
+// mistaken for the tool's.
+std::uint64_t BirthOf(int dirFd, const char* path, int flags) {
+    struct statx sx {};
+    if (::statx(dirFd, path, flags, STATX_BTIME, &sx) != 0 || !(sx.stx_mask & STATX_BTIME))
+        return 0;
+    return static_cast<std::uint64_t>(sx.stx_btime.tv_sec) * 1000000000u + sx.stx_btime.tv_nsec;
+}
+
 bool Unsupported(int error) {
     return error == ENOTSUP || error == EOPNOTSUPP;
 }
@@ -134,7 +145,7 @@ bool TToolMarks::AppendToLedger(int fd, const std::string& name, int* error) {
     }
     std::ostringstream line;
     line << static_cast<std::uint64_t>(st.st_dev) << ' ' << static_cast<std::uint64_t>(st.st_ino)
-         << ' ' << name << '\n';
+         << ' ' << BirthOf(fd, "", AT_EMPTY_PATH) << ' ' << name << '\n';
     const std::string text = line.str();
     // The line must outlive a power loss that the tool's data may outlive.
     const bool ok = ::write(out, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
@@ -160,7 +171,7 @@ std::vector<TToolMarks::LedgerEntry> TToolMarks::ReadLedger() const {
     for (std::string line; std::getline(lines, line);) {
         std::istringstream fields(line);
         LedgerEntry entry;
-        if (fields >> entry.device >> entry.inode) {
+        if (fields >> entry.device >> entry.inode >> entry.birth) {
             fields.get(); // the blank before the name, which may hold blanks itself
             std::getline(fields, entry.name);
             if (!entry.name.empty())
@@ -174,9 +185,10 @@ bool TToolMarks::InLedger(const std::string& name, const std::string& path) cons
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0)
         return false;
+    const std::uint64_t birth = BirthOf(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW);
     for (const LedgerEntry& entry : ReadLedger())
         if (entry.name == name && entry.device == static_cast<std::uint64_t>(st.st_dev) &&
-            entry.inode == static_cast<std::uint64_t>(st.st_ino))
+            entry.inode == static_cast<std::uint64_t>(st.st_ino) && entry.birth == birth)
             return true;
     return false;
 }
@@ -234,7 +246,7 @@ std::size_t TToolMarks::RemoveOwn() {
             if ((entry.name == "." && ownFolder && othersLeft) ||
                 (entry.name != "." && InLedger(entry.name, PathOf(entry.name))))
                 kept += std::to_string(entry.device) + ' ' + std::to_string(entry.inode) + ' ' +
-                        entry.name + '\n';
+                        std::to_string(entry.birth) + ' ' + entry.name + '\n';
         }
         const std::string ledger = PathOf(LedgerName());
         if (kept.empty()) {

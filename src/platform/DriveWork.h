@@ -34,7 +34,7 @@ std::optional<std::string> WorkingPlace(const PinnedVolume& volume);
 // A tool knows its own files by a mark it sets when it creates them: the
 // extended attribute "user.ferrovane.tool" holding the tool's name; where
 // the file system keeps no user attributes, a ledger ".ferrovane-<tool>" in
-// the work folder lists "device inode name" for each of them ("." for the
+// the work folder lists "device inode birth name" for each of them ("." for the
 // folder itself). A symbolic link is never the tool's, and a file without
 // the mark is the user's, whatever its name.
 class TToolMarks {
@@ -67,6 +67,7 @@ private:
     struct LedgerEntry {
         std::uint64_t device = 0;
         std::uint64_t inode = 0;
+        std::uint64_t birth = 0;
         std::string name;
     };
     std::string PathOf(const std::string& name) const;

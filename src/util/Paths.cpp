@@ -178,7 +178,11 @@ std::string DefaultOutputFolder() {
     // offered to write gigabytes of test files; a build folder or a copy in
     // the user's own files is fine.
     const std::string folder = AppFolder();
-    if (!folder.empty() && ::access(folder.c_str(), W_OK | X_OK) == 0)
+    // Root may write everywhere, so the system's program folders are ruled
+    // out by name too.
+    const bool systemFolder = folder.rfind("/usr/", 0) == 0 || folder.rfind("/bin/", 0) == 0 ||
+                              folder.rfind("/sbin/", 0) == 0 || folder.rfind("/opt/", 0) == 0;
+    if (!folder.empty() && !systemFolder && ::access(folder.c_str(), W_OK | X_OK) == 0)
         return folder;
     const char* home = std::getenv("HOME");
     if (home && *home)

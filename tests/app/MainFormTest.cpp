@@ -92,7 +92,7 @@ private slots:
         QCOMPARE(Control<TSpinEdit>(form, "spnSizeOfFile")->value(), 1024);
         QCOMPARE(Control<QLineEdit>(form, "edtFileName")->text(), QString("AutoGen"));
         QCOMPARE(Control<QLineEdit>(form, "edtOutput")->text().toStdString(),
-                 QuillTPU::AppFolder());
+                 QuillTPU::DefaultOutputFolder());
         QVERIFY(Control<QLineEdit>(form, "edtOutput")->text().endsWith('/'));
         QCOMPARE(Control<QLineEdit>(form, "edtFileExt")->text(), QString("Bin"));
         QVERIFY(Control<QRadioButton>(form, "radMB")->isChecked());

@@ -83,7 +83,8 @@ void TGeneratorTab::AddSettings(TSettingsBindings& rows) {
     rows.Add("spnNumberOfFile", spnNumberOfFile, 50);
     rows.Add("spnSizeOfFile", spnSizeOfFile, 1024);
     rows.Add("edtFileName", edtFileName, "AutoGen");
-    rows.Add("edtOutput", edtOutput, QString::fromStdString(QuillTPU::AppFolder()));
+    // The program's folder, unless the user may not write there (an installed copy).
+    rows.Add("edtOutput", edtOutput, QString::fromStdString(QuillTPU::DefaultOutputFolder()));
     rows.Add("edtFileExt", edtFileExt, "Bin");
     rows.Add("radB", radB, false);
     rows.Add("radKB", radKB, false);
