@@ -15,9 +15,11 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 DESTDIR="$dest" "$cmake" --install "$build" --prefix /usr >/dev/null
 root="$dest/usr"
 
-# Only the program goes to bin/: no screenshot tool, tests or benchmarks.
-bins=$(cd "$root/bin" && ls -A)
-[ "$bins" = ferrovane ] || fail "bin/ holds: $bins"
+# Only the programs go to bin/ (the window and the command-line tool): no
+# screenshot tool, tests or benchmarks.
+bins=$(cd "$root/bin" && ls -A | tr '\n' ' ')
+[ "$bins" = "ferrovane ferrovane-cli " ] || fail "bin/ holds: $bins"
+[ -f "$root/share/man/man1/ferrovane-cli.1" ] || fail "no man page ferrovane-cli.1"
 [ -x "$root/bin/ferrovane" ] || fail "bin/ferrovane is not executable"
 
 desktop="$root/share/applications/$app_id.desktop"

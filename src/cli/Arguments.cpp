@@ -1,0 +1,167 @@
+#include "cli/Arguments.h"
+
+#include <algorithm>
+#include <cctype>
+#include <limits>
+
+namespace Cli {
+
+const char* const kSizeForms = "a whole number with B, KB, MB or GB (for example 4812B, 1433KB, "
+                               "10MB or 1GB; 1 KB is 1024 bytes)";
+
+namespace {
+
+const OptionSpec* FindSpec(const std::vector<OptionSpec>& specs, const std::string& name) {
+    for (const auto& spec : specs)
+        if (spec.name == name)
+            return &spec;
+    return nullptr;
+}
+
+// Digits only; nullopt when empty, not a number or beyond 64 bits.
+std::optional<std::int64_t> Digits(const std::string& text) {
+    if (text.empty() || text.size() > 18)
+        return std::nullopt;
+    std::int64_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+std::string Upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return text;
+}
+
+} // namespace
+
+Arguments::Arguments(const std::vector<OptionSpec>& specs, const std::vector<std::string>& args) {
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            FPositionals.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        const std::size_t equals = arg.find('=');
+        const std::string name = arg.substr(0, equals);
+        const OptionSpec* spec = FindSpec(specs, name);
+        if (!spec) {
+            std::string known;
+            for (const auto& each : specs)
+                known += (known.empty() ? "" : ", ") + each.name;
+            throw UsageError("unknown option " + name +
+                             (known.empty() ? "" : "; the options are " + known));
+        }
+        if (FValues.count(name))
+            throw UsageError(name + " is given more than once");
+        std::string value;
+        if (spec->takesValue) {
+            if (equals != std::string::npos) {
+                value = arg.substr(equals + 1);
+            } else if (i + 1 < args.size()) {
+                value = args[++i];
+            } else {
+                throw UsageError(name + " needs a value" +
+                                 (spec->forms.empty() ? "" : ": " + spec->forms));
+            }
+        } else if (equals != std::string::npos) {
+            throw UsageError(name + " takes no value");
+        }
+        FValues[name] = value;
+    }
+}
+
+std::optional<std::string> Arguments::Value(const std::string& name) const {
+    const auto it = FValues.find(name);
+    if (it == FValues.end())
+        return std::nullopt;
+    return it->second;
+}
+
+std::string Arguments::Single(const std::string& what) const {
+    return Exactly({what}).front();
+}
+
+std::vector<std::string> Arguments::Exactly(const std::vector<std::string>& what) const {
+    if (FPositionals.size() < what.size())
+        throw UsageError(what[FPositionals.size()] + " is missing");
+    if (FPositionals.size() > what.size())
+        throw UsageError("unexpected argument \"" + FPositionals[what.size()] + "\"");
+    for (std::size_t i = 0; i < what.size(); ++i)
+        if (FPositionals[i].empty())
+            throw UsageError(what[i] + " is empty");
+    return FPositionals;
+}
+
+void Arguments::OneOf(const std::vector<std::string>& names) const {
+    std::string first;
+    for (const auto& name : names) {
+        if (!Has(name))
+            continue;
+        if (!first.empty())
+            throw UsageError(first + " and " + name + " exclude each other");
+        first = name;
+    }
+}
+
+Size ParseSize(const std::string& option, const std::string& text) {
+    std::size_t unitAt = 0;
+    while (unitAt < text.size() && text[unitAt] >= '0' && text[unitAt] <= '9')
+        ++unitAt;
+    const std::string unit = Upper(text.substr(unitAt));
+    Size size;
+    if (unit == "B")
+        size.unitBytes = 1;
+    else if (unit == "KB")
+        size.unitBytes = 1024;
+    else if (unit == "MB")
+        size.unitBytes = 1048576;
+    else if (unit == "GB")
+        size.unitBytes = 1073741824;
+    else
+        throw UsageError(option + " \"" + text + "\": expected " + kSizeForms);
+    const auto number = Digits(text.substr(0, unitAt));
+    if (!number)
+        throw UsageError(option + " \"" + text + "\": expected " + kSizeForms);
+    if (*number > std::numeric_limits<std::int64_t>::max() / size.unitBytes)
+        throw UsageError(option + " \"" + text + "\" is too large");
+    size.number = *number;
+    size.bytes = *number * size.unitBytes;
+    return size;
+}
+
+std::int64_t ParseWhole(const std::string& option, const std::string& text, std::int64_t low,
+                        std::int64_t high) {
+    const auto number = Digits(text);
+    const std::string range = std::to_string(low) + " to " + std::to_string(high);
+    if (!number)
+        throw UsageError(option + " \"" + text + "\": expected a whole number from " + range);
+    if (*number < low || *number > high)
+        throw UsageError(option + " " + text + " is out of range: " + range);
+    return *number;
+}
+
+std::int64_t ParseSizeIn(const std::string& option, const std::string& text, std::int64_t unitBytes,
+                         const std::string& unitName, std::int64_t low, std::int64_t high) {
+    const Size size = ParseSize(option, text);
+    const std::string range =
+        std::to_string(low) + unitName + " to " + std::to_string(high) + unitName;
+    if (size.bytes % unitBytes != 0)
+        throw UsageError(option + " " + text + " is no whole number of " + unitName + " (" + range +
+                         ")");
+    const std::int64_t units = size.bytes / unitBytes;
+    if (units < low || units > high)
+        throw UsageError(option + " " + text + " is out of range: " + range);
+    return units;
+}
+
+} // namespace Cli

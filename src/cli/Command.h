@@ -1,0 +1,43 @@
+#pragma once
+// What every command of ferrovane-cli shares: the exit statuses, the host
+// and presenter it runs under, and its entry in the command table.
+#include "cli/TerminalPresenter.h"
+#include "cli/TerminalTaskHost.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace Cli {
+
+// What a script can rely on.
+enum ExitStatus : int {
+    kExitDone = 0,
+    kExitFailed = 1, // the tool failed, or a question was answered No
+    kExitUsage = 2,  // wrong usage; nothing was written
+    kExitCanceled = 130,
+};
+
+struct Context {
+    TerminalTaskHost& host;
+    TerminalPresenter& presenter;
+    std::FILE* out; // results (stdout); progress and messages go to stderr
+};
+
+struct Command {
+    const char* name;
+    const char* synopsis; // the usage line, after "ferrovane-cli "
+    const char* summary;  // one line for the command list
+    const char* help;     // options and details, after the usage line
+    int (*run)(const std::vector<std::string>& args, Context& context);
+};
+
+const std::vector<Command>& Commands();
+
+int RunGenerate(const std::vector<std::string>& args, Context& context);
+int RunSpace(const std::vector<std::string>& args, Context& context);
+int RunSpeed(const std::vector<std::string>& args, Context& context);
+int RunWipe(const std::vector<std::string>& args, Context& context);
+int RunMerge(const std::vector<std::string>& args, Context& context);
+
+} // namespace Cli

@@ -1,0 +1,186 @@
+// ferrovane-cli generate: the generator run with its inputs from the command
+// line, under the terminal's task host.
+#include "cli/Arguments.h"
+#include "cli/Command.h"
+#include "cli/Support.h"
+#include "tools/generator/GeneratorRun.h"
+#include "util/QuillTPU.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace Cli {
+
+namespace {
+
+// The window's defaults, as a first start shows them.
+constexpr std::int64_t kDefaultCount = 50;
+constexpr std::int64_t kDefaultSizeBytes = 1024 * 1048576LL;
+constexpr const char* kDefaultName = "AutoGen";
+constexpr const char* kDefaultExtension = "Bin";
+constexpr std::int64_t kDefaultBufferKB = 10240;
+// The window's ranges.
+constexpr std::int64_t kMaxCount = 2100000000;
+constexpr std::int64_t kMaxSizeNumber = 10000000;
+constexpr std::int64_t kMaxBufferKB = 102400;
+constexpr std::size_t kFillTextLimit = 1024;
+constexpr std::int64_t kUniqueTailBytes = 1024;
+
+class CliGeneratorInputs final : public Generator::IGeneratorInputs {
+public:
+    std::int64_t size = kDefaultSizeBytes;
+    std::int32_t count = kDefaultCount;
+    std::string folder;
+    bool randomName = true;
+    std::string name = kDefaultName;
+    std::string extension = kDefaultExtension;
+    bool randomContent = true;
+    std::u16string text;
+    std::int32_t bufferKB = kDefaultBufferKB;
+    bool unique = false;
+
+    std::int64_t FileSize() override { return size; }
+    std::int32_t NumberOfFiles() override { return count; }
+    std::string OutputFolder() override { return folder; }
+    bool RandomName() override { return randomName; }
+    std::string PatternName() override { return name; }
+    std::string PatternExtension() override { return extension; }
+    bool RandomContent() override { return randomContent; }
+    std::u16string FillText() override { return text; }
+    std::int32_t BufferSizeKB() override { return bufferKB; }
+    bool MakeUnique() override { return unique; }
+};
+
+// "\n" is a line break and "\\" a backslash; a typed line break counts too.
+std::string UnescapeText(const std::string& typed) {
+    std::string text;
+    for (std::size_t i = 0; i < typed.size(); ++i) {
+        if (typed[i] == '\\' && i + 1 < typed.size() &&
+            (typed[i + 1] == 'n' || typed[i + 1] == '\\')) {
+            text += typed[i + 1] == 'n' ? '\n' : '\\';
+            ++i;
+        } else {
+            text += typed[i];
+        }
+    }
+    return text;
+}
+
+std::u16string FillText(const std::string& option, const std::string& utf8) {
+    const auto text = Utf8ToUtf16(WithCrLf(utf8));
+    if (!text)
+        throw UsageError(option + ": the text is not valid UTF-8");
+    if (text->empty())
+        throw UsageError(option + ": the text needs at least one character");
+    if (text->size() > kFillTextLimit)
+        throw UsageError(option + ": the text has " + std::to_string(text->size()) +
+                         " characters (a line break counts two); at most " +
+                         std::to_string(kFillTextLimit) + " are allowed");
+    return *text;
+}
+
+std::string ReadTextFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw UsageError("--text-file: cannot read \"" + path + "\"");
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+// The size line's figures: one file (with its unique tail) times the count.
+std::int64_t TotalBytes(const CliGeneratorInputs& inputs) {
+    const std::int64_t perFile = inputs.size + (inputs.unique ? kUniqueTailBytes : 0);
+    return SaturatingProduct(perFile, inputs.count);
+}
+
+} // namespace
+
+int RunGenerate(const std::vector<std::string>& args, Context& context) {
+    const Arguments arguments(
+        {
+            {"--count", true, "a whole number from 1 to 2100000000"},
+            {"--size", true, kSizeForms},
+            {"--random-names", false, ""},
+            {"--name", true, "the name before the running number (may be empty)"},
+            {"--ext", true, "the extension after the running number (may be empty)"},
+            {"--random", false, ""},
+            {"--text", true, "the fill text (\\n is a line break)"},
+            {"--text-file", true, "a file whose UTF-8 text fills the files"},
+            {"--unique", false, ""},
+            {"--buffer", true, "1KB to 100MB in whole KB (for example 10MB)"},
+            {"--yes", false, ""},
+        },
+        args);
+    arguments.OneOf({"--random-names", "--name"});
+    arguments.OneOf({"--random-names", "--ext"});
+    arguments.OneOf({"--random", "--text", "--text-file"});
+
+    CliGeneratorInputs inputs;
+    inputs.folder = arguments.Single("FOLDER");
+    if (const auto count = arguments.Value("--count"))
+        inputs.count = static_cast<std::int32_t>(ParseWhole("--count", *count, 1, kMaxCount));
+    if (const auto text = arguments.Value("--size")) {
+        const Size size = ParseSize("--size", *text);
+        if (size.number < 1 || size.number > kMaxSizeNumber)
+            throw UsageError("--size " + *text + ": the number must be 1 to " +
+                             std::to_string(kMaxSizeNumber) + " (with B, KB, MB or GB)");
+        inputs.size = size.bytes;
+    }
+    if (arguments.Has("--name") || arguments.Has("--ext")) {
+        inputs.randomName = false;
+        inputs.name = arguments.Value("--name").value_or(kDefaultName);
+        inputs.extension = arguments.Value("--ext").value_or(kDefaultExtension);
+        if (inputs.name.find('/') != std::string::npos ||
+            inputs.extension.find('/') != std::string::npos)
+            throw UsageError("--name and --ext are parts of a file name and hold no \"/\"");
+    }
+    if (const auto text = arguments.Value("--text")) {
+        inputs.randomContent = false;
+        inputs.text = FillText("--text", UnescapeText(*text));
+    } else if (const auto path = arguments.Value("--text-file")) {
+        inputs.randomContent = false;
+        inputs.text = FillText("--text-file", ReadTextFile(*path));
+    }
+    if (arguments.Has("--unique")) {
+        // As in the window: random content differs from file to file anyway.
+        if (inputs.randomContent)
+            throw UsageError("--unique goes with --text or --text-file");
+        inputs.unique = true;
+    }
+    if (const auto buffer = arguments.Value("--buffer"))
+        inputs.bufferKB = static_cast<std::int32_t>(
+            ParseSizeIn("--buffer", *buffer, 1024, "KB", 1, kMaxBufferKB));
+
+    // Ask before a run that would fill the volume; an unknown free space
+    // does not ask.
+    const std::int64_t total = TotalBytes(inputs);
+    if (const auto free = FreeBytesFor(inputs.folder); free && total > *free) {
+        context.presenter.SetAnswer(arguments.Has("--yes") ? std::optional<bool>(true)
+                                                           : std::nullopt);
+        context.presenter.SetAnswerHint("Give --yes to create them anyway.");
+        const std::string question = "The files need " + QuillTPU::FormatSize(total) +
+                                     ", but only " + QuillTPU::FormatSize(*free) +
+                                     " is free on this drive.\r\nCreate them anyway?";
+        if (!context.presenter.Confirm("Confirm", question))
+            return CancelSignalled() ? kExitCanceled : kExitFailed;
+    }
+    if (CancelSignalled())
+        return kExitCanceled;
+
+    Generator::GeneratorRun run(context.host, inputs);
+    // No beep: a terminal tool ends quietly; the exit status tells.
+    run.SetBeep([] {});
+    switch (run.Execute()) {
+    case Generator::RunOutcome::Done:
+        return kExitDone;
+    case Generator::RunOutcome::Canceled:
+        return kExitCanceled;
+    case Generator::RunOutcome::Failed:
+    case Generator::RunOutcome::Stopped:
+        break;
+    }
+    return kExitFailed;
+}
+
+} // namespace Cli

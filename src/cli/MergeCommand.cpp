@@ -1,0 +1,173 @@
+// ferrovane-cli merge: the files of FOLDER that match the mask, joined into
+// OUTPUT with the separator after each, by the merge run.
+#include "cli/Arguments.h"
+#include "cli/Command.h"
+#include "cli/Support.h"
+#include "components/FileMask.h"
+#include "platform/File.h"
+#include "platform/FileSystem.h"
+#include "tools/merge/MergeRun.h"
+#include "util/QuillTPU.h"
+#include "util/TaskScope.h"
+
+#include <algorithm>
+
+#include <sys/stat.h>
+
+namespace Cli {
+
+namespace {
+
+// Ctrl+C between two files: the output keeps what was written.
+struct MergeCanceled {};
+
+class CliMergeInputs final : public Merge::IMergeInputs {
+public:
+    std::vector<std::string> files;
+    std::string folder;
+    std::string output;
+    std::string separator = Merge::kDefaultSeparator;
+
+    std::vector<std::string> ListedFiles() override { return files; }
+    // The run reads the folder once for every file, before it appends that
+    // file: the one place between two files where it can stop.
+    std::string Folder() override {
+        if (CancelSignalled())
+            throw MergeCanceled{};
+        return folder;
+    }
+    std::string OutputName() override { return output; }
+    std::string SeparatorText() override { return separator; }
+};
+
+std::optional<std::pair<dev_t, ino_t>> Identity(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return std::make_pair(info.st_dev, info.st_ino);
+}
+
+// The files the window's file list would show: regular files (or links to
+// one), not hidden, matching one of the masks, sorted by name without regard
+// to case. Each file once, and never the output itself.
+std::vector<std::string> ListFiles(const std::string& folder, const std::string& masks,
+                                   const std::string& output) {
+    std::vector<QuillFindFile::TFileMask> patterns;
+    for (const auto& pattern : QuillFindFile::SplitMaskList(masks)) {
+        if (pattern.empty())
+            continue;
+        try {
+            patterns.emplace_back(pattern);
+        } catch (const QuillFindFile::EInvalidMask& e) {
+            throw UsageError(std::string("--mask: ") + e.what());
+        }
+    }
+    int error = 0;
+    const auto entries = Platform::ListFolder(folder, &error);
+    if (!entries)
+        throw UsageError("FOLDER \"" + folder + "\" cannot be read: " + Platform::ErrorText(error));
+    const auto outputIdentity = Identity(output);
+    std::vector<std::string> names;
+    for (const auto& entry : *entries) {
+        const std::string path = QuillTPU::AddTrailingDelimiter(folder) + entry.name;
+        auto attributes = entry.info.attributes;
+        if (attributes & (Platform::faHidden | Platform::faSysFile | Platform::faDirectory))
+            continue;
+        if (attributes & Platform::faSymLink) {
+            const auto target = Platform::GetTargetInfo(path);
+            if (!target)
+                continue;
+            attributes = target->attributes;
+        }
+        if (!(attributes & Platform::faArchive) || (attributes & Platform::faDirectory))
+            continue;
+        if (outputIdentity && Identity(path) == outputIdentity)
+            continue;
+        if (std::any_of(patterns.begin(), patterns.end(),
+                        [&](const auto& mask) { return mask.Matches(entry.name); }))
+            names.push_back(entry.name);
+    }
+    std::vector<std::pair<std::string, std::string>> keyed;
+    for (auto& name : names)
+        keyed.emplace_back(QuillTPU::LocaleLowerCase(name), std::move(name));
+    std::stable_sort(keyed.begin(), keyed.end());
+    names.clear();
+    for (auto& [key, name] : keyed)
+        names.push_back(std::move(name));
+    return names;
+}
+
+// "\n" is a line break and "\\" a backslash.
+std::string Unescape(const std::string& typed) {
+    std::string text;
+    for (std::size_t i = 0; i < typed.size(); ++i) {
+        if (typed[i] == '\\' && i + 1 < typed.size() &&
+            (typed[i + 1] == 'n' || typed[i + 1] == '\\')) {
+            text += typed[i + 1] == 'n' ? '\n' : '\\';
+            ++i;
+        } else {
+            text += typed[i];
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+int RunMerge(const std::vector<std::string>& args, Context& context) {
+    const Arguments arguments(
+        {{"--mask", true, "file masks separated by \";\", such as '*.txt' (default *.*)"},
+         {"--separator", true, "the text after every file (\\n is a line break)"},
+         {"--append", false, ""},
+         {"--replace", false, ""}},
+        args);
+    arguments.OneOf({"--append", "--replace"});
+    const auto positionals = arguments.Exactly({"FOLDER", "OUTPUT"});
+    CliMergeInputs inputs;
+    inputs.folder = positionals[0];
+    inputs.output = positionals[1];
+    if (!Platform::IsFolder(inputs.folder))
+        throw UsageError("FOLDER \"" + inputs.folder + "\" is no folder");
+    if (Platform::IsFolder(inputs.output))
+        throw UsageError("OUTPUT \"" + inputs.output + "\" is a folder; name a file");
+    if (const auto separator = arguments.Value("--separator"))
+        inputs.separator = Unescape(*separator);
+    inputs.files =
+        ListFiles(inputs.folder, arguments.Value("--mask").value_or("*.*"), inputs.output);
+
+    // The run asks whether to merge into an existing output (Yes) or to
+    // start it afresh (No). Here No must never empty a file by default.
+    if (Platform::IsRegularFile(inputs.output) && !inputs.files.empty()) {
+        std::optional<bool> append;
+        if (arguments.Has("--append"))
+            append = true;
+        else if (arguments.Has("--replace"))
+            append = false;
+        if (!append) {
+            context.presenter.SetAnswerHint("Nothing changed. Give --append or --replace.");
+            if (context.presenter.Confirm(Merge::kConfirmCaption, Merge::kConfirmText))
+                append = true;
+            else if (!CancelSignalled() && context.presenter.Unanswered() == 0 &&
+                     context.presenter.Confirm(Merge::kConfirmCaption,
+                                               "Replace the output file with the merged files?"))
+                append = false;
+        }
+        if (!append)
+            return CancelSignalled() ? kExitCanceled : kExitFailed;
+        context.presenter.SetAnswer(*append);
+    }
+    if (CancelSignalled())
+        return kExitCanceled;
+
+    Merge::MergeRun run(context.host, inputs);
+    try {
+        if (run.Execute() != Merge::RunOutcome::Done)
+            return kExitFailed;
+    } catch (const MergeCanceled&) {
+        context.host.SetStatus(QuillTPU::kCanceledStatus);
+        return kExitCanceled;
+    }
+    return kExitDone;
+}
+
+} // namespace Cli

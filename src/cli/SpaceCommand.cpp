@@ -1,0 +1,107 @@
+// ferrovane-cli space: the disk space panel as text, one line per drive, or
+// as JSON for scripts.
+#include "cli/Arguments.h"
+#include "cli/Command.h"
+#include "cli/Support.h"
+#include "platform/DriveTable.h"
+#include "util/QuillTPU.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace Cli {
+
+namespace {
+
+constexpr long double kGigabyte = 1073741824.0L;
+constexpr int kBarWidth = 20;
+
+struct Row {
+    Platform::Drive drive;
+    std::string label;
+    std::int64_t freeBytes;
+    std::int64_t totalBytes;
+    int freePercent;
+};
+
+// The bar's position in the panel: the share of free space, halves to the
+// even neighbour.
+int FreePercent(std::int64_t freeBytes, std::int64_t totalBytes) {
+    if (totalBytes < 1)
+        return 0;
+    const long double share = static_cast<long double>(freeBytes) * 100.0L / totalBytes;
+    return static_cast<int>(std::clamp(std::nearbyintl(share), 0.0L, 100.0L));
+}
+
+std::string Bar(int percent) {
+    const int filled = (percent * kBarWidth + 50) / 100;
+    return "[" + std::string(filled, '#') + std::string(kBarWidth - filled, '-') + "]";
+}
+
+std::string Padded(const std::string& text, std::size_t width) {
+    return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
+}
+
+} // namespace
+
+int RunSpace(const std::vector<std::string>& args, Context& context) {
+    const Arguments arguments({{"--json", false, ""}}, args);
+    arguments.Exactly({});
+
+    // Drives whose size query fails are left out, as in the panel.
+    std::vector<Row> rows;
+    for (const auto& drive : Platform::ReadDriveTable()) {
+        const auto space = Platform::VolumeSpace(drive);
+        if (!space)
+            continue;
+        const std::int64_t free = std::max<std::int64_t>(0, space->freeBytes);
+        const std::int64_t total = std::max<std::int64_t>(0, space->totalBytes);
+        rows.push_back(
+            {drive, Platform::VolumeLabel(drive), free, total, FreePercent(free, total)});
+    }
+
+    if (arguments.Has("--json")) {
+        std::string json = "[";
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            const Row& row = rows[i];
+            json += std::string(i ? "," : "") +
+                    "\n  {\"letter\": " + JsonString(std::string(1, row.drive.letter)) +
+                    ", \"mountPoint\": " + JsonString(row.drive.mountPoint) +
+                    ", \"label\": " + JsonString(row.label) +
+                    ", \"device\": " + JsonString(row.drive.device) +
+                    ", \"fileSystem\": " + JsonString(row.drive.fsType) +
+                    ", \"freeBytes\": " + std::to_string(row.freeBytes) +
+                    ", \"totalBytes\": " + std::to_string(row.totalBytes) +
+                    ", \"freePercent\": " + std::to_string(row.freePercent) + "}";
+        }
+        json += rows.empty() ? "]\n" : "\n]\n";
+        std::fputs(json.c_str(), context.out);
+        return kExitDone;
+    }
+
+    // The figures as the panel's hint writes them.
+    std::vector<std::string> figures;
+    std::size_t mountWidth = 0;
+    std::size_t labelWidth = 0;
+    std::size_t figuresWidth = 0;
+    for (const Row& row : rows) {
+        figures.push_back(QuillTPU::FormatReal(row.freeBytes / kGigabyte, 2) + "GB of " +
+                          QuillTPU::FormatReal(row.totalBytes / kGigabyte, 1) + "GB free.");
+        mountWidth = std::max(mountWidth, row.drive.mountPoint.size());
+        labelWidth = std::max(labelWidth, row.label.size());
+        figuresWidth = std::max(figuresWidth, figures.back().size());
+    }
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const Row& row = rows[i];
+        std::string line = std::string(1, row.drive.letter) + ":  " +
+                           Padded(row.drive.mountPoint, mountWidth) + "  ";
+        if (labelWidth)
+            line += Padded(row.label, labelWidth) + "  ";
+        line += Padded(figures[i], figuresWidth) + "  " + Bar(row.freePercent) + " " +
+                std::to_string(row.freePercent) + "%\n";
+        std::fputs(line.c_str(), context.out);
+    }
+    return kExitDone;
+}
+
+} // namespace Cli

@@ -1,0 +1,125 @@
+// ferrovane-cli speed: the drive speed test on the volume that holds PATH;
+// its log lines go to stdout, or its two figures as JSON.
+#include "cli/Arguments.h"
+#include "cli/Command.h"
+#include "cli/DriveArgument.h"
+#include "cli/Support.h"
+#include "platform/DriveTable.h"
+#include "tools/speedtest/SpeedTestRun.h"
+
+#include <cctype>
+#include <cstdlib>
+
+namespace Cli {
+
+namespace {
+
+constexpr std::int64_t kDefaultSizeMB = 256;
+constexpr std::int64_t kMaxSizeMB = 50000;
+
+class CliSpeedInputs final : public SpeedTest::ISpeedTestInputs {
+public:
+    CliSpeedInputs(char letter, std::int32_t sizeMB) : FLetter(letter), FSizeMB(sizeMB) {}
+    // As the drive chooser gives it.
+    char DriveLetter() override {
+        return static_cast<char>(std::tolower(static_cast<unsigned char>(FLetter)));
+    }
+    std::int32_t TestSizeMB() override { return FSizeMB; }
+
+private:
+    char FLetter;
+    std::int32_t FSizeMB;
+};
+
+// The log memo of the window: here stdout, or kept for the JSON.
+class CliSpeedLog final : public SpeedTest::ISpeedLog {
+public:
+    CliSpeedLog(std::FILE* out, bool print) : FOut(out), FPrint(print) {}
+    void AppendLine(const std::string& line) override {
+        // The memo's blank lines part one run from the next; a terminal
+        // starts afresh.
+        if (line.empty() && !FStarted)
+            return;
+        FStarted = true;
+        FLines.push_back(line);
+        if (FPrint) {
+            std::fprintf(FOut, "%s\n", line.c_str());
+            std::fflush(FOut);
+        }
+    }
+    // The figure of the line that begins (after blanks) with label, such
+    // as "212.6MB/sec"; empty when there is none.
+    std::string Figure(const std::string& label) const {
+        for (const auto& line : FLines) {
+            const std::size_t at = line.find_first_not_of(' ');
+            if (at != std::string::npos && line.compare(at, label.size(), label) == 0)
+                return line.substr(at + label.size());
+        }
+        return {};
+    }
+
+private:
+    std::FILE* FOut;
+    bool FPrint;
+    bool FStarted = false;
+    std::vector<std::string> FLines;
+};
+
+// "212.6MB/sec" -> "212.6"; ">1000MB/sec" (a phase under the clock's
+// resolution) -> the bound 1000; "null" when there is no figure.
+std::string JsonNumber(const std::string& figure) {
+    std::string number = figure;
+    if (!number.empty() && number.front() == '>')
+        number.erase(0, 1);
+    const std::size_t unit = number.find("MB/sec");
+    if (unit == std::string::npos || unit == 0)
+        return "null";
+    number.resize(unit);
+    return number.find_first_not_of("0123456789.") == std::string::npos ? number : "null";
+}
+
+} // namespace
+
+int RunSpeed(const std::vector<std::string>& args, Context& context) {
+    const Arguments arguments(
+        {{"--size", true, "the test file's size, 1MB to 50000MB in whole MB (default 256MB)"},
+         {"--json", false, ""}},
+        args);
+    const std::string path = arguments.Single("PATH");
+    std::int64_t sizeMB = kDefaultSizeMB;
+    if (const auto size = arguments.Value("--size"))
+        sizeMB = ParseSizeIn("--size", *size, 1048576, "MB", 1, kMaxSizeMB);
+    const char letter = DriveArgument("PATH", path);
+    const bool json = arguments.Has("--json");
+    if (CancelSignalled())
+        return kExitCanceled;
+
+    CliSpeedInputs inputs(letter, static_cast<std::int32_t>(sizeMB));
+    CliSpeedLog log(context.out, !json);
+    SpeedTest::SpeedTestRun run(context.host, inputs, log);
+    const SpeedTest::RunOutcome outcome = run.Execute();
+    context.host.Finish();
+    if (json && outcome == SpeedTest::RunOutcome::Done) {
+        const auto drive = Platform::FindDrive(letter);
+        const std::string write = log.Figure("Write speed: ");
+        const std::string read = log.Figure("Read speed: ");
+        std::fprintf(context.out,
+                     "{\"letter\": %s, \"mountPoint\": %s, \"testSizeMB\": %lld, "
+                     "\"writeMBps\": %s, \"readMBps\": %s, \"writeSpeed\": %s, "
+                     "\"readSpeed\": %s}\n",
+                     JsonString(std::string(1, letter)).c_str(),
+                     JsonString(drive ? drive->mountPoint : "").c_str(),
+                     static_cast<long long>(sizeMB), JsonNumber(write).c_str(),
+                     JsonNumber(read).c_str(), JsonString(write).c_str(), JsonString(read).c_str());
+    }
+    switch (outcome) {
+    case SpeedTest::RunOutcome::Done:
+        return kExitDone;
+    case SpeedTest::RunOutcome::Canceled:
+        return kExitCanceled;
+    default:
+        return kExitFailed;
+    }
+}
+
+} // namespace Cli

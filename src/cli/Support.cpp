@@ -1,0 +1,163 @@
+#include "cli/Support.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+
+#include "platform/DriveTable.h"
+
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+
+namespace Cli {
+
+std::optional<std::u16string> Utf8ToUtf16(const std::string& text) {
+    std::u16string result;
+    result.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        int extra;
+        char32_t code;
+        if (lead < 0x80) {
+            extra = 0;
+            code = lead;
+        } else if ((lead & 0xE0) == 0xC0) {
+            extra = 1;
+            code = lead & 0x1F;
+        } else if ((lead & 0xF0) == 0xE0) {
+            extra = 2;
+            code = lead & 0x0F;
+        } else if ((lead & 0xF8) == 0xF0) {
+            extra = 3;
+            code = lead & 0x07;
+        } else {
+            return std::nullopt;
+        }
+        if (i + extra >= text.size())
+            return std::nullopt; // cut short
+        for (int k = 1; k <= extra; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80)
+                return std::nullopt;
+            code = (code << 6) | (next & 0x3F);
+        }
+        // Overlong forms, surrogates and code points beyond Unicode.
+        static constexpr char32_t kMinimum[] = {0, 0x80, 0x800, 0x10000};
+        if (code < kMinimum[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            return std::nullopt;
+        if (code >= 0x10000) {
+            code -= 0x10000;
+            result += static_cast<char16_t>(0xD800 + (code >> 10));
+            result += static_cast<char16_t>(0xDC00 + (code & 0x3FF));
+        } else {
+            result += static_cast<char16_t>(code);
+        }
+        i += extra + 1;
+    }
+    return result;
+}
+
+std::string WithCrLf(const std::string& text) {
+    std::string result;
+    result.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))
+            result += '\r';
+        result += text[i];
+    }
+    return result;
+}
+
+std::string JsonString(const std::string& text) {
+    // A name that is no UTF-8 (Linux allows any bytes) is shown byte by
+    // byte, as Latin-1, so the output stays valid JSON.
+    const bool utf8 = Utf8ToUtf16(text).has_value();
+    std::string result = "\"";
+    for (const char c : text) {
+        switch (c) {
+        case '"':
+            result += "\\\"";
+            break;
+        case '\\':
+            result += "\\\\";
+            break;
+        case '\n':
+            result += "\\n";
+            break;
+        case '\r':
+            result += "\\r";
+            break;
+        case '\t':
+            result += "\\t";
+            break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20 ||
+                (!utf8 && static_cast<unsigned char>(c) >= 0x80)) {
+                char escape[8];
+                std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned char>(c));
+                result += escape;
+            } else {
+                result += c;
+            }
+        }
+    }
+    return result + "\"";
+}
+
+std::optional<std::int64_t> FreeBytesFor(const std::string& path) {
+    std::string probe = path.empty() ? "." : path;
+    for (;;) {
+        struct statvfs info {};
+        if (::statvfs(probe.c_str(), &info) == 0)
+            return SaturatingProduct(static_cast<std::int64_t>(info.f_bavail),
+                                     static_cast<std::int64_t>(info.f_frsize));
+        // Not there yet: the folder will be made on the volume above it.
+        while (probe.size() > 1 && probe.back() == '/')
+            probe.pop_back();
+        const std::size_t slash = probe.find_last_of('/');
+        if (slash == std::string::npos) {
+            if (probe == ".")
+                return std::nullopt;
+            probe = ".";
+        } else if (slash == 0) {
+            if (probe == "/")
+                return std::nullopt;
+            probe = "/";
+        } else {
+            probe.resize(slash);
+        }
+    }
+}
+
+char DriveLetterFor(const std::string& path) {
+    struct stat target {};
+    if (::stat(path.c_str(), &target) != 0)
+        return 0;
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    const std::string real = resolved ? resolved : path;
+    std::free(resolved);
+    char letter = 0;
+    std::size_t best = 0;
+    for (const auto& drive : Platform::ReadDriveTable()) {
+        struct stat mount {};
+        if (::stat(drive.mountPoint.c_str(), &mount) != 0 || mount.st_dev != target.st_dev)
+            continue;
+        const std::string& root = drive.root;
+        const bool under = real.rfind(root, 0) == 0 || real == drive.mountPoint;
+        const std::size_t weight = under ? drive.mountPoint.size() + 1 : 0;
+        if (!letter || weight > best) {
+            letter = drive.letter;
+            best = weight;
+        }
+    }
+    return letter;
+}
+
+std::int64_t SaturatingProduct(std::int64_t a, std::int64_t b) {
+    std::int64_t product;
+    if (__builtin_mul_overflow(a, b, &product))
+        return std::numeric_limits<std::int64_t>::max();
+    return product;
+}
+
+} // namespace Cli

@@ -1,0 +1,28 @@
+#pragma once
+// Small helpers of the command line that the lower layers do not offer.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace Cli {
+
+// UTF-8 to UTF-16; nullopt for bytes that are no UTF-8.
+std::optional<std::u16string> Utf8ToUtf16(const std::string& text);
+// Every line break (LF, or CR LF) as CR LF, the way the window's text boxes
+// hand their lines to the tools.
+std::string WithCrLf(const std::string& text);
+// A JSON string literal, quotes included.
+std::string JsonString(const std::string& text);
+// Bytes available to the caller on the volume that holds path, or would
+// hold it once created (the nearest existing folder above it counts);
+// nullopt when the volume does not answer.
+std::optional<std::int64_t> FreeBytesFor(const std::string& path);
+// The letter of the drive (platform/DriveTable.h) that holds path: the
+// drive whose mount point lies on the same volume; where several do, the
+// one whose mount point is the longest start of the path. 0 when none.
+char DriveLetterFor(const std::string& path);
+
+// a * b, or the largest int64 when that does not fit.
+std::int64_t SaturatingProduct(std::int64_t a, std::int64_t b);
+
+} // namespace Cli

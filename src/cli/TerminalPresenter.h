@@ -1,0 +1,43 @@
+#pragma once
+// The message presenter of the command line: messages go to stderr, and a
+// question is asked on the terminal, or answered by the option the user
+// gave for it (--yes, --append, --replace), or else answered No, so that
+// nothing is written or changed without a person saying so.
+#include "cli/TerminalTaskHost.h"
+#include "util/Presenter.h"
+
+#include <cstdio>
+#include <optional>
+#include <string>
+
+namespace Cli {
+
+class TerminalPresenter final : public QuillTPU::IMessagePresenter {
+public:
+    // interactive: questions may be asked (stdin and stderr are terminals).
+    TerminalPresenter(TerminalTaskHost& host, std::FILE* out, bool interactive);
+
+    void ShowMessage(QuillTPU::MessageKind kind, const std::string& caption,
+                     const std::string& text) override;
+    void ShowReport(const std::string& caption, const std::string& text) override;
+    bool Confirm(const std::string& caption, const std::string& text) override;
+
+    // The answer an option gave; every question is answered with it.
+    void SetAnswer(std::optional<bool> answer) { FAnswer = answer; }
+    // Shown when a question has no one to ask: which option answers it.
+    void SetAnswerHint(const std::string& hint) { FAnswerHint = hint; }
+    // How many questions were answered No for want of a terminal.
+    int Unanswered() const { return FUnanswered; }
+
+private:
+    void Write(const std::string& text);
+
+    TerminalTaskHost& FHost;
+    std::FILE* FOut;
+    bool FInteractive;
+    std::optional<bool> FAnswer;
+    std::string FAnswerHint;
+    int FUnanswered = 0;
+};
+
+} // namespace Cli

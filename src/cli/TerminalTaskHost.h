@@ -1,0 +1,57 @@
+#pragma once
+// The task host of the command line: the status line goes to stderr, as one
+// line rewritten in place on a terminal and as plain lines otherwise (a log
+// file or a CI job), and Ctrl+C, SIGTERM and SIGHUP are the Cancel button.
+#include "util/TaskHost.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace Cli {
+
+// Routes SIGINT, SIGTERM and SIGHUP to the cancel flag. Returns the
+// descriptor that becomes readable when a signal comes (-1: none could be
+// made, and the signals keep their default action: they end the program).
+int InstallCancelSignals();
+bool CancelSignalled();
+
+class TerminalTaskHost final : public QuillTPU::ITaskHost {
+public:
+    // inPlace: rewrite one line (a terminal) or write a line per text.
+    TerminalTaskHost(std::FILE* out, bool inPlace);
+    ~TerminalTaskHost() override;
+
+    void BeginTask() override { FBusy = true; }
+    void EndTask() override;
+    void PumpMessages() override { Paint(false); }
+    // A signal is meant for the whole program, so it survives the reset a
+    // tool makes when its work starts.
+    bool CancelRequested() const override { return CancelSignalled(); }
+    void ClearCancel() override {}
+    void SetStatus(const std::string& text) override;
+    void RepaintNow() override { Paint(false); }
+    void RepaintStatus() override { Paint(false); }
+
+    bool Busy() const { return FBusy; }
+    // Paints the last text and ends the line, so that a message or the
+    // shell's prompt starts on a line of its own.
+    void Finish();
+
+private:
+    // Paints the pending text now (force) or when the last paint is long
+    // enough ago that the line does not flicker or flood a log.
+    void Paint(bool force);
+
+    std::FILE* FOut;
+    bool FInPlace;
+    bool FBusy = false;
+    std::string FText;
+    std::string FPainted;
+    bool FPending = false;
+    bool FLineOpen = false; // a rewritten line without its line break
+    std::uint64_t FLastPaint = 0;
+    bool FEverPainted = false;
+};
+
+} // namespace Cli

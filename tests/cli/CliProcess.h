@@ -1,0 +1,87 @@
+#pragma once
+// Runs ferrovane-cli as a child process, the way a script does: stdin from
+// /dev/null, stdout and stderr captured, the exit status as the shell sees
+// it (128 + the signal when a signal ended it).
+#include "TempDir.h"
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+struct CliResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class CliProcess {
+public:
+    explicit CliProcess(std::vector<std::string> args) : FArgs(std::move(args)) {
+        const std::string outPath = FLogs / "out";
+        const std::string errPath = FLogs / "err";
+        FPid = ::fork();
+        if (FPid == 0) {
+            const int in = ::open("/dev/null", O_RDONLY);
+            const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            ::dup2(in, 0);
+            ::dup2(out, 1);
+            ::dup2(err, 2);
+            std::vector<char*> argv;
+            std::string program = FV_CLI_PATH;
+            argv.push_back(program.data());
+            for (auto& arg : FArgs)
+                argv.push_back(arg.data());
+            argv.push_back(nullptr);
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+    }
+    ~CliProcess() {
+        if (FPid > 0 && !FDone) {
+            ::kill(FPid, SIGKILL);
+            ::waitpid(FPid, nullptr, 0);
+        }
+    }
+
+    // Polls until done() holds or the time is up; false when it never did.
+    static bool WaitFor(const std::function<bool()>& done, int seconds = 20) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > end)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return true;
+    }
+
+    void Signal(int signal) const { ::kill(FPid, signal); }
+
+    CliResult Wait() {
+        int raw = 0;
+        ::waitpid(FPid, &raw, 0);
+        FDone = true;
+        CliResult result;
+        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+        result.out = ReadAll(FLogs / "out");
+        result.err = ReadAll(FLogs / "err");
+        return result;
+    }
+
+private:
+    std::vector<std::string> FArgs;
+    TempDir FLogs;
+    pid_t FPid = -1;
+    bool FDone = false;
+};
+
+inline CliResult RunCli(std::vector<std::string> args) {
+    return CliProcess(std::move(args)).Wait();
+}
