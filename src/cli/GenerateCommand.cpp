@@ -164,6 +164,8 @@ int RunGenerate(const std::vector<std::string>& args, Context& context) {
                                      " is free on this drive.\r\nCreate them anyway?";
         if (!context.presenter.Confirm("Confirm", question))
             return CancelSignalled() ? kExitCanceled : kExitFailed;
+        // The run asks the same question; the user has answered it here.
+        context.presenter.SetAnswer(true);
     }
     if (CancelSignalled())
         return kExitCanceled;
