@@ -160,8 +160,12 @@ void TFreeDiskSpace::BuildRows() {
         const std::int64_t total = space->totalBytes;
         const std::int64_t free = std::max<std::int64_t>(0, space->freeBytes);
         bar->setValue(FreeShare(free, total));
-        bar->setToolTip(
-            QString::fromStdString(HintText(caption, free, std::max<std::int64_t>(0, total))));
+        const QString hint =
+            QString::fromStdString(HintText(caption, free, std::max<std::int64_t>(0, total)));
+        bar->setToolTip(hint);
+        // A screen reader hears the drive with the value, not a bare number.
+        bar->setAccessibleName(QString::fromStdString(caption + " " + drive->mountPoint));
+        bar->setAccessibleDescription(hint);
 
         FRows.push_back({label, bar});
         FLastBottom = bar->y() + bar->height();

@@ -77,6 +77,9 @@ private slots:
         // A Linux user learns from the letter's tooltip which volume it is.
         QCOMPARE(rows[0].label->toolTip(), QString::fromStdString(dir.Path()));
         QCOMPARE(rows[1].label->toolTip(), QString::fromStdString(dir / "e"));
+        // A screen reader hears which drive a bar stands for.
+        QCOMPARE(rows[1].bar->accessibleName(), QString::fromStdString("E: " + dir / "e"));
+        QCOMPARE(rows[1].bar->accessibleDescription(), rows[1].bar->toolTip());
     }
 
     void aVolumeThatNeverAnswersIsLeftOut() {
