@@ -80,6 +80,10 @@ void TTaskControl::RepaintNow() {
     FWindow->repaint();
 }
 
+void TTaskControl::PumpPaint() {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
 void TTaskControl::RepaintStatus() {
     if (FHeld && RefreshDue())
         ShowText();

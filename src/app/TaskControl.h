@@ -29,6 +29,7 @@ public:
     void SetStatus(const std::string& text) override;
     void RepaintNow() override;
     void RepaintStatus() override;
+    void PumpPaint() override;
 
     // Runs the start handler of a tool: refused while a task runs (a click
     // that reached a start button from inside a running task's message

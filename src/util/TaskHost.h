@@ -23,6 +23,9 @@ public:
     // Paints the status line now. A host may hold the painting to once per
     // screen refresh, as long as the last text set is always painted.
     virtual void RepaintStatus() = 0;
+    // Lets the window paint and answer assistive technology in the middle of
+    // a long unit of work, without user input (no click reaches a handler).
+    virtual void PumpPaint() {}
 };
 
 } // namespace QuillTPU

@@ -276,3 +276,22 @@ TEST_F(GeneratorTest, CancelInTheLastBlockOfTheLastFileStillCancels) {
     EXPECT_EQ(host.Status(), Generator::kCanceledStatus);
     EXPECT_EQ(beeps, 0);
 }
+
+// A block that takes long keeps the window painting between its pieces, and
+// only the status line's own pumping (between blocks) takes user input.
+TEST_F(GeneratorTest, ALongBlockLetsTheWindowPaintBetweenItsPieces) {
+    inputs.size = 4 * MB; // one block of 32 pieces
+    Generator::GeneratorRun run(host, inputs);
+    run.SetClock([this] { return clock += 60; }); // a slow volume
+    run.SetBeep([] {});
+    EXPECT_EQ(run.Execute(), Generator::RunOutcome::Done);
+    EXPECT_GE(host.paintPumps, 10);
+    EXPECT_EQ(host.pumps, 2); // before the file and after its one block
+
+    RecordingTaskHost fast;
+    Generator::GeneratorRun quick(fast, inputs);
+    quick.SetClock([] { return 7u; });
+    quick.SetBeep([] {});
+    EXPECT_EQ(quick.Execute(), Generator::RunOutcome::Done);
+    EXPECT_EQ(fast.paintPumps, 0);
+}

@@ -34,6 +34,7 @@ public:
     }
     void RepaintNow() override { ++repaints; }
     void RepaintStatus() override { ++statusRepaints; }
+    void PumpPaint() override { ++paintPumps; }
 
     // The status line as the user sees it now.
     std::string Status() const { return statuses.empty() ? std::string() : statuses.back(); }
@@ -46,4 +47,5 @@ public:
     int pumps = 0;
     int repaints = 0;
     int statusRepaints = 0;
+    int paintPumps = 0;
 };

@@ -26,6 +26,8 @@ constexpr std::size_t kUniqueTailBytes = 1024;
 // Random names are redrawn while the name exists; past this many draws the
 // folder is hopelessly full of them and the run reports the clash.
 constexpr int kMaxNameDraws = 10000;
+// How often a block being written lets the window paint.
+constexpr std::uint32_t kPaintIntervalMs = 100;
 
 // Returns 0 when all count bytes went to the file, else the errno.
 int WriteAll(Platform::File& file, const std::uint8_t* data, std::size_t count) {
@@ -74,6 +76,7 @@ RunOutcome GeneratorRun::Execute() {
     FHost.ClearCancel();
     FHost.SetStatus(kCreatingStatus);
     const std::uint32_t start = FTickCount();
+    FLastPaint = start;
     for (std::int64_t counter = 1; counter <= count; ++counter) {
         const RunOutcome outcome = WriteFile(counter, size);
         if (outcome != RunOutcome::Done)
@@ -278,6 +281,12 @@ RunOutcome GeneratorRun::WriteBytes(Platform::File& file, const std::string& nam
         if (const int error = WriteAll(file, data, piece))
             return FileFailure("write", name, error);
         length -= piece;
+        // A large block on a slow volume takes seconds: the window keeps
+        // painting and answering screen readers meanwhile.
+        if (FTickCount() - FLastPaint >= kPaintIntervalMs) {
+            FHost.PumpPaint();
+            FLastPaint = FTickCount();
+        }
     }
     return RunOutcome::Done;
 }

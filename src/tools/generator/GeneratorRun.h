@@ -70,6 +70,7 @@ private:
     IGeneratorInputs& FInputs;
     std::function<std::uint32_t()> FTickCount;
     std::function<void()> FBeep;
+    std::uint32_t FLastPaint = 0;
     // The task of the current Execute.
     QuillTPU::TaskScope* FTask = nullptr;
     // The fill modes' pattern for the current file (see PreparePattern).
