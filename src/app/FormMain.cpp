@@ -2,6 +2,10 @@
 // and the end of the program.
 #include "app/FormMain.h"
 
+#include "platform/StopSignals.h"
+
+#include <QSocketNotifier>
+
 #include "app/FormBuilders.h"
 #include "app/SettingsBindings.h"
 #include "app/SettingsStore.h"
@@ -56,6 +60,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
             QTimer::singleShot(0, this, &QWidget::close);
     });
     BuildTabs();
+    WatchStopSignals();
     using ErrorReporting::Connect;
     Connect(btnCancel, &QPushButton::clicked, this, &TMainForm::btnCancelClick);
     Connect(btnSupport, &QPushButton::clicked, this, &TMainForm::btnSupportClick);
@@ -197,6 +202,22 @@ void TMainForm::btnMoreClick() {
     QuillTPU::OpenDocument(kMoreToolsUrl);
 }
 
+// SIGTERM, SIGINT and SIGHUP close the window as the user would: a running
+// tool is cancelled through its own path first (the wipe removes its fill),
+// then the settings are saved. A failed save then goes to stderr only.
+void TMainForm::WatchStopSignals() {
+    const int fd = Platform::StopSignals::Install();
+    if (fd < 0)
+        return;
+    auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this] {
+        if (!Platform::StopSignals::Drain())
+            return;
+        FStopRequested = true;
+        close();
+    });
+}
+
 void TMainForm::closeEvent(QCloseEvent* event) {
     if (FTaskControl->Busy()) {
         // Let the running tool stop through its own cancel path; the window
@@ -208,6 +229,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         return;
     }
     FClosePending = false;
-    ErrorReporting::RunGuarded([this] { FormDestroy(EndReason::UserClosed); });
+    ErrorReporting::RunGuarded(
+        [this] { FormDestroy(FStopRequested ? EndReason::Stopped : EndReason::UserClosed); });
     event->accept();
 }

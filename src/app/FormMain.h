@@ -66,6 +66,7 @@ private:
     void AddPages();
     void BuildTabs();
     void FormCreate();
+    void WatchStopSignals();
     void btnCancelClick() { FTaskControl->btnCancelClick(); }
 
     TTaskControl* FTaskControl = nullptr;
@@ -77,5 +78,6 @@ private:
     TTabPage* FMergeTab = nullptr;
     TTabPage* FSettingsTab = nullptr;
     bool FClosePending = false;
+    bool FStopRequested = false;
     bool FSaved = false;
 };

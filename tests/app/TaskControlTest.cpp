@@ -11,6 +11,9 @@
 #include "toolkit/TMemo.h"
 #include "util/QuillTPU.h"
 
+#include <csignal>
+#include <unistd.h>
+
 #include <QFile>
 #include <QPointer>
 #include <QPushButton>
@@ -166,13 +169,22 @@ private slots:
         QVERIFY(innerRan);
     }
 
+    // The user's close and a SIGTERM to the program take the same way.
+    void closingDuringARunCancelsItThenClosesAndSaves_data() {
+        QTest::addColumn<bool>("signal");
+        QTest::newRow("user closes") << false;
+        QTest::newRow("SIGTERM") << true;
+    }
     void closingDuringARunCancelsItThenClosesAndSaves() {
+        QFETCH(bool, signal);
         TMainForm& form = *FForm;
         form.pagCrtl->setCurrentIndex(5);
         int done = 0;
         QVERIFY(form.Tasks().RunTaskHandler([&] {
             done = RunUnits(form, 1000, [&](int i) {
-                if (i == 1)
+                if (i == 1 && signal)
+                    ::kill(::getpid(), SIGTERM);
+                else if (i == 1)
                     QTimer::singleShot(0, &form, [&] { form.close(); });
             });
             // The run ends through its own cancel path while the window stays.
