@@ -66,7 +66,7 @@ private slots:
             "edtOutput",       "edtFileExt",      "radB",          "radKB",
             "radMB",           "radGB",           "radRandomName", "radRandomContent",
             "radFillWithThis", "radPatern",       "chkUnique",     "spnBuf1",
-            "spnBuf2",         "spnBufWipe"};
+            "spnBuf2",         "spnBufWipe",      "edtMergeType",  "mmoSeparator"};
         QCOMPARE(keys, expected);
     }
 
