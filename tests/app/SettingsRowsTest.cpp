@@ -60,13 +60,13 @@ private slots:
         QStringList keys;
         for (const auto& row : rows.Rows())
             keys << row.Key;
-        // Rows 19 to 22 come with the Data wipe and Merge files tabs.
+        // Rows 21 and 22 come with the Merge files tab.
         const QStringList expected = {
             "ActivePageIndex", "spnNumberOfFile", "spnSizeOfFile", "edtFileName",
             "edtOutput",       "edtFileExt",      "radB",          "radKB",
             "radMB",           "radGB",           "radRandomName", "radRandomContent",
             "radFillWithThis", "radPatern",       "chkUnique",     "spnBuf1",
-            "spnBuf2",         "spnBufWipe"};
+            "spnBuf2",         "spnBufWipe",      "spnPass",       "chkBitRot"};
         QCOMPARE(keys, expected);
     }
 
