@@ -60,13 +60,14 @@ private slots:
         QStringList keys;
         for (const auto& row : rows.Rows())
             keys << row.Key;
-        // Rows 19 to 22 come with the Data wipe and Merge files tabs.
+        // The 22 rows, in the order of the settings table.
         const QStringList expected = {
             "ActivePageIndex", "spnNumberOfFile", "spnSizeOfFile", "edtFileName",
             "edtOutput",       "edtFileExt",      "radB",          "radKB",
             "radMB",           "radGB",           "radRandomName", "radRandomContent",
             "radFillWithThis", "radPatern",       "chkUnique",     "spnBuf1",
-            "spnBuf2",         "spnBufWipe",      "edtMergeType",  "mmoSeparator"};
+            "spnBuf2",         "spnBufWipe",      "spnPass",       "chkBitRot",
+            "edtMergeType",    "mmoSeparator"};
         QCOMPARE(keys, expected);
     }
 

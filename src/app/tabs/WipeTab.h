@@ -1,8 +1,16 @@
 #pragma once
-// The "Data wipe" tab. Still empty: it will hold the free-space wipe; its buffer size is
-// Host().BufferSizes().WipeBufferMB(). Its saved values spnPass (2) and chkBitRot (true) go into
-// AddSettings.
+// The "Data wipe" tab: overwrites the free space of the chosen partition,
+// pass after pass, with the Settings tab's wipe buffer size. It also removes,
+// at start-up, what a wipe or speed test killed hard left on the drives.
 #include "app/tabs/TabPage.h"
+
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QPushButton;
+class QVBoxLayout;
+class TDriveComboBox;
+class TSpinEdit;
 
 class TWipeTab final : public TTabPage {
     Q_OBJECT
@@ -10,4 +18,29 @@ public:
     explicit TWipeTab(ITabHost& host);
 
     void Build() override;
+    void AddSettings(TSettingsBindings& rows) override;
+    void LateInitialize() override;
+
+    void drvWipeChange();
+    void btnWipeClick();
+
+private:
+    void BuildExplain(QVBoxLayout* page);
+    void BuildDriveRow(QVBoxLayout* page);
+    void BuildOptions(QVBoxLayout* page);
+    void BuildWipePanel(QVBoxLayout* page);
+
+    QFrame* pnlExplain = nullptr;
+    QLabel* Label10 = nullptr;
+    QLabel* Label2 = nullptr;
+    TDriveComboBox* drvWipe = nullptr;
+    QLabel* lblFreeSpace3 = nullptr;
+    QLabel* Label9 = nullptr;
+    TSpinEdit* spnPass = nullptr;
+    QCheckBox* chkBitRot = nullptr;
+    QCheckBox* chkCluster = nullptr;
+    QCheckBox* chkHash = nullptr;
+    QPushButton* btnWipe = nullptr;
+
+    friend class TWipeControls;
 };
