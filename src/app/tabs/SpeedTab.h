@@ -1,8 +1,15 @@
 #pragma once
-// The "Drive speed" tab. Still empty: it will hold the drive speed test (write, then read around
-// the cache, logged in MB/s); its file size is Host().BufferSizes().SpeedTestFileMB(). It has no
-// saved value of its own.
+// The "Drive speed" tab: pick a drive, press "Speed me", and the drive speed
+// test writes and reads a test file of the Settings tab's size on it and
+// logs both speeds. It has no saved value of its own.
 #include "app/tabs/TabPage.h"
+
+class QFrame;
+class QLabel;
+class QPushButton;
+class QVBoxLayout;
+class TDriveComboBox;
+class TQuillMemo;
 
 class TSpeedTab final : public TTabPage {
     Q_OBJECT
@@ -10,4 +17,26 @@ public:
     explicit TSpeedTab(ITabHost& host);
 
     void Build() override;
+
+    // Shows the chosen drive's free space, "12.34GB free".
+    void drvSpeedChange();
+    // Runs the speed test on the chosen drive (a task).
+    void btnSpeedMeClick();
+
+private:
+    void BuildExplanation(QVBoxLayout* page);
+    void BuildDriveRow(QVBoxLayout* page);
+    void BuildLog(QVBoxLayout* page);
+    void BuildStartButton(QVBoxLayout* page);
+
+    QFrame* pnlDriveSpeed = nullptr;
+    QLabel* lblDriveSpeed = nullptr;
+    QLabel* lblCheckSpeed = nullptr;
+    TDriveComboBox* drvSpeed = nullptr;
+    QLabel* lblFreeSpace2 = nullptr;
+    TQuillMemo* mmoSpeed = nullptr;
+    QPushButton* btnSpeedMe = nullptr;
+
+    friend class TSpeedControls;
+    friend class TSpeedLog;
 };
