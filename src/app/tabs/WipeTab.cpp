@@ -151,11 +151,13 @@ void TWipeTab::BuildDriveRow(QVBoxLayout* page) {
              "patter so the magnetic field is quickly set to the same level everywhere."));
     Name(Label9, spnPass);
 
-    grid->addWidget(Label2, 0, 0);
-    grid->addWidget(drvWipe, 0, 1);
-    grid->addWidget(lblFreeSpace3, 0, 2);
-    grid->addWidget(Label9, 1, 0);
-    grid->addWidget(spnPass, 1, 1, Qt::AlignLeft);
+    // The long caption gets a line of its own, so the chooser and the free
+    // space fit beside each other at the window's smallest width.
+    grid->addWidget(Label2, 0, 0, 1, 3);
+    grid->addWidget(drvWipe, 1, 0, 1, 2);
+    grid->addWidget(lblFreeSpace3, 1, 2);
+    grid->addWidget(Label9, 2, 0);
+    grid->addWidget(spnPass, 2, 1, Qt::AlignLeft);
     grid->setColumnStretch(3, 1);
     page->addLayout(grid);
 }
