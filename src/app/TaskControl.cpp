@@ -73,6 +73,9 @@ void TTaskControl::ShowText() {
     FHeld = false;
     FUnpainted = true;
     FStatusBar->showMessage(FText);
+    // A screen reader follows the status line through its name: setting it
+    // raises the accessibility event for a changed name.
+    FStatusBar->setAccessibleName(FText);
     FLastShown.start();
 }
 

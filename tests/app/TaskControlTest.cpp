@@ -14,10 +14,12 @@
 #include <csignal>
 #include <unistd.h>
 
+#include <QAccessible>
 #include <QFile>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -123,17 +125,30 @@ private slots:
     void cancelStopsTheRunAfterTheCurrentUnit() {
         TMainForm& form = *FForm;
         QString statusSeenAfterClick;
+        QString spokenAfterClick;
+        QString shownAfterClick;
         const int done = RunUnits(form, 100, [&](int i) {
             if (i == 2) {
                 // The click arrives while the tool pumps messages.
                 QTimer::singleShot(0, form.btnCancel, [&] {
                     QTest::mouseClick(form.btnCancel, Qt::LeftButton);
                     statusSeenAfterClick = form.Tasks().StatusText();
+                    // What a screen reader reads of the status line, mid-run.
+                    QAccessibleInterface* bar =
+                        QAccessible::queryAccessibleInterface(form.findChild<QStatusBar*>());
+                    spokenAfterClick = bar ? bar->text(QAccessible::Name) : QString();
+                    shownAfterClick = form.findChild<QStatusBar*>()->currentMessage();
                 });
             }
         });
         QCOMPARE(done, 3);
         QCOMPARE(statusSeenAfterClick, QString("Canceling..."));
+        // A screen reader reads what the status line shows, during the run.
+        QVERIFY(!shownAfterClick.isEmpty());
+        QCOMPARE(spokenAfterClick, shownAfterClick);
+        QCOMPARE(QAccessible::queryAccessibleInterface(form.findChild<QStatusBar*>())
+                     ->text(QAccessible::Name),
+                 QString("  CANCELED!"));
         QCOMPARE(form.Tasks().StatusText(), QString("  CANCELED!"));
         QVERIFY(!form.btnCancel->isVisible());
         QVERIFY(!BusyCursor());
