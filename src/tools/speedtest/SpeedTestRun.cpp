@@ -17,6 +17,7 @@
 #include <new>
 #include <optional>
 #include <sched.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -65,7 +66,21 @@ public:
         } catch (...) {
             // Already leaving with an error; the next run removes what stays.
         }
+        if (lockFd >= 0)
+            ::close(lockFd);
     }
+    // The work folder, locked while the run lasts: the search for leftovers
+    // of killed runs (at the start of another instance of the program)
+    // leaves a locked folder alone. False when another run holds it.
+    bool LockFolder(int* error) {
+        lockFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (lockFd < 0 || ::flock(lockFd, LOCK_EX | LOCK_NB) != 0) {
+            *error = errno;
+            return false;
+        }
+        return true;
+    }
+    int lockFd = -1;
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
@@ -207,6 +222,10 @@ RunOutcome SpeedTestRun::Execute() {
                         Platform::ErrorText(code));
         }
     }
+    if (int code = 0; !session.LockFolder(&code))
+        return fail(code == EWOULDBLOCK
+                        ? "Another run is using the folder \"" + folder + "\"."
+                        : "Cannot use the folder \"" + folder + "\". " + Platform::ErrorText(code));
     if (::lstat(session.testFile.c_str(), &st) == 0) {
         if (session.marks->IsOwnFile(kTestFileName))
             return fail("The test file \"" + session.testFile +
