@@ -15,6 +15,7 @@
 //
 // PeakMemory counts the heap bytes live during a run above those before it,
 // and the growth of the peak resident set, against the block size.
+#include "QuietHost.h"
 #include "platform/Clock.h"
 #include "platform/File.h"
 #include "tools/generator/GeneratorRun.h"
@@ -91,18 +92,6 @@ constexpr std::int64_t kMB = 1048576;
 constexpr int kFiles = 20;
 constexpr std::int64_t kFileSize = 64 * kMB;
 constexpr std::size_t kPieceBytes = 128 * 1024; // the run's write size
-
-class QuietHost : public QuillTPU::ITaskHost {
-public:
-    void BeginTask() override {}
-    void EndTask() override {}
-    void PumpMessages() override {}
-    bool CancelRequested() const override { return false; }
-    void ClearCancel() override {}
-    void SetStatus(const std::string&) override {}
-    void RepaintNow() override {}
-    void RepaintStatus() override {}
-};
 
 struct BenchInputs : Generator::IGeneratorInputs {
     std::string folder;

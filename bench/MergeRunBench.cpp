@@ -13,6 +13,7 @@
 // counted too ("cat_cpu_s", "merge_cpu_s", "cpu_ratio", the same way):
 // the wall times move with the load of other processes, the processor
 // times much less. The folder is FV_BENCH_DIR or /var/tmp.
+#include "QuietHost.h"
 #include "platform/Clock.h"
 #include "tools/merge/MergeRun.h"
 #include "util/TaskHost.h"
@@ -36,18 +37,6 @@
 extern char** environ;
 
 namespace {
-
-class NullHost : public QuillTPU::ITaskHost {
-public:
-    void BeginTask() override {}
-    void EndTask() override {}
-    void PumpMessages() override {}
-    bool CancelRequested() const override { return false; }
-    void ClearCancel() override {}
-    void SetStatus(const std::string&) override {}
-    void RepaintNow() override {}
-    void RepaintStatus() override {}
-};
 
 struct Inputs : Merge::IMergeInputs {
     std::vector<std::string> files;
@@ -165,7 +154,7 @@ void MergeAgainstCat(benchmark::State& state) {
         spawn.cpu += t.cpu / 5;
     }
 
-    NullHost host;
+    QuietHost host;
     Times catTotal, mergeTotal;
     bool catFirst = false;
     for (auto _ : state) {

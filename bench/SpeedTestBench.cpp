@@ -15,6 +15,7 @@
 // the best is the least disturbed), median_ratio = the median of the rounds'
 // ratios (each round's two sides ran back to back), and the growth of the peak resident set
 // during the runs.
+#include "QuietHost.h"
 #include "platform/DriveTable.h"
 #include "tools/speedtest/SpeedTestRun.h"
 #include "util/Presenter.h"
@@ -39,18 +40,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-class QuietHost : public QuillTPU::ITaskHost {
-public:
-    void BeginTask() override {}
-    void EndTask() override {}
-    void PumpMessages() override {}
-    bool CancelRequested() const override { return false; }
-    void ClearCancel() override {}
-    void SetStatus(const std::string&) override {}
-    void RepaintNow() override {}
-    void RepaintStatus() override {}
-};
 
 struct BenchInputs : SpeedTest::ISpeedTestInputs {
     std::int32_t mb = 512;

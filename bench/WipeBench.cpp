@@ -11,6 +11,7 @@
 // leaves out sfill's wiping of free inodes, as a fairer second reference.
 // Peak memory: the growth of the resident peak during a wipe against the
 // pattern size, and sfill's resident peak.
+#include "QuietHost.h"
 #include "platform/Clock.h"
 #include "platform/DriveTable.h"
 #include "tools/wipe/WipeRun.h"
@@ -31,18 +32,6 @@ namespace {
 
 constexpr std::int64_t kMB = 1048576;
 constexpr std::int32_t kBufferMB = 64;
-
-class QuietHost : public QuillTPU::ITaskHost {
-public:
-    void BeginTask() override {}
-    void EndTask() override {}
-    void PumpMessages() override {}
-    bool CancelRequested() const override { return false; }
-    void ClearCancel() override {}
-    void SetStatus(const std::string&) override {}
-    void RepaintNow() override {}
-    void RepaintStatus() override {}
-};
 
 struct BenchInputs : Wipe::IWipeInputs {
     char16_t DriveLetter() override { return u'w'; }

@@ -11,10 +11,10 @@ const char* const kSizeForms = "a whole number with B, KB, MB or GB (for example
 
 namespace {
 
-const OptionSpec* FindSpec(const std::vector<OptionSpec>& specs, const std::string& name) {
-    for (const auto& spec : specs)
-        if (spec.name == name)
-            return &spec;
+const OptionRule* FindRule(const std::vector<OptionRule>& rules, const std::string& name) {
+    for (const auto& rule : rules)
+        if (rule.name == name)
+            return &rule;
     return nullptr;
 }
 
@@ -39,7 +39,7 @@ std::string Upper(std::string text) {
 
 } // namespace
 
-Arguments::Arguments(const std::vector<OptionSpec>& specs, const std::vector<std::string>& args) {
+Arguments::Arguments(const std::vector<OptionRule>& rules, const std::vector<std::string>& args) {
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -53,10 +53,10 @@ Arguments::Arguments(const std::vector<OptionSpec>& specs, const std::vector<std
         }
         const std::size_t equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
-        const OptionSpec* spec = FindSpec(specs, name);
-        if (!spec) {
+        const OptionRule* rule = FindRule(rules, name);
+        if (!rule) {
             std::string known;
-            for (const auto& each : specs)
+            for (const auto& each : rules)
                 known += (known.empty() ? "" : ", ") + each.name;
             throw UsageError("unknown option " + name +
                              (known.empty() ? "" : "; the options are " + known));
@@ -64,14 +64,14 @@ Arguments::Arguments(const std::vector<OptionSpec>& specs, const std::vector<std
         if (FValues.count(name))
             throw UsageError(name + " is given more than once");
         std::string value;
-        if (spec->takesValue) {
+        if (rule->takesValue) {
             if (equals != std::string::npos) {
                 value = arg.substr(equals + 1);
             } else if (i + 1 < args.size()) {
                 value = args[++i];
             } else {
                 throw UsageError(name + " needs a value" +
-                                 (spec->forms.empty() ? "" : ": " + spec->forms));
+                                 (rule->forms.empty() ? "" : ": " + rule->forms));
             }
         } else if (equals != std::string::npos) {
             throw UsageError(name + " takes no value");
@@ -162,6 +162,21 @@ std::int64_t ParseSizeIn(const std::string& option, const std::string& text, std
     if (units < low || units > high)
         throw UsageError(option + " " + text + " is out of range: " + range);
     return units;
+}
+
+// "\n" is a line break and "\\" a backslash; a typed line break counts too.
+std::string UnescapeText(const std::string& typed) {
+    std::string text;
+    for (std::size_t i = 0; i < typed.size(); ++i) {
+        if (typed[i] == '\\' && i + 1 < typed.size() &&
+            (typed[i + 1] == 'n' || typed[i + 1] == '\\')) {
+            text += typed[i + 1] == 'n' ? '\n' : '\\';
+            ++i;
+        } else {
+            text += typed[i];
+        }
+    }
+    return text;
 }
 
 } // namespace Cli

@@ -17,7 +17,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-struct OptionSpec {
+struct OptionRule {
     std::string name; // "--size"
     bool takesValue = false;
     std::string forms; // what the value may be, for the messages
@@ -27,7 +27,7 @@ class Arguments {
 public:
     // args: everything after the command name. "--opt value" and
     // "--opt=value" are both accepted; "--" ends the options.
-    Arguments(const std::vector<OptionSpec>& specs, const std::vector<std::string>& args);
+    Arguments(const std::vector<OptionRule>& rules, const std::vector<std::string>& args);
 
     bool Has(const std::string& name) const { return FValues.count(name) != 0; }
     std::optional<std::string> Value(const std::string& name) const;
@@ -64,5 +64,8 @@ std::int64_t ParseWhole(const std::string& option, const std::string& text, std:
 // unitName names the unit in the message ("KB", "MB").
 std::int64_t ParseSizeIn(const std::string& option, const std::string& text, std::int64_t unitBytes,
                          const std::string& unitName, std::int64_t low, std::int64_t high);
+
+// A typed text where backslash-n is a line break and two backslashes one.
+std::string UnescapeText(const std::string& typed);
 
 } // namespace Cli

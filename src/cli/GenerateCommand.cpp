@@ -51,21 +51,6 @@ public:
     bool MakeUnique() override { return unique; }
 };
 
-// "\n" is a line break and "\\" a backslash; a typed line break counts too.
-std::string UnescapeText(const std::string& typed) {
-    std::string text;
-    for (std::size_t i = 0; i < typed.size(); ++i) {
-        if (typed[i] == '\\' && i + 1 < typed.size() &&
-            (typed[i + 1] == 'n' || typed[i + 1] == '\\')) {
-            text += typed[i + 1] == 'n' ? '\n' : '\\';
-            ++i;
-        } else {
-            text += typed[i];
-        }
-    }
-    return text;
-}
-
 std::u16string FillText(const std::string& option, const std::string& utf8) {
     const auto text = Utf8ToUtf16(WithCrLf(utf8));
     if (!text)

@@ -97,21 +97,6 @@ std::vector<std::string> ListFiles(const std::string& folder, const std::string&
     return names;
 }
 
-// "\n" is a line break and "\\" a backslash.
-std::string Unescape(const std::string& typed) {
-    std::string text;
-    for (std::size_t i = 0; i < typed.size(); ++i) {
-        if (typed[i] == '\\' && i + 1 < typed.size() &&
-            (typed[i + 1] == 'n' || typed[i + 1] == '\\')) {
-            text += typed[i + 1] == 'n' ? '\n' : '\\';
-            ++i;
-        } else {
-            text += typed[i];
-        }
-    }
-    return text;
-}
-
 } // namespace
 
 int RunMerge(const std::vector<std::string>& args, Context& context) {
@@ -131,7 +116,7 @@ int RunMerge(const std::vector<std::string>& args, Context& context) {
     if (Platform::IsFolder(inputs.output))
         throw UsageError("OUTPUT \"" + inputs.output + "\" is a folder; name a file");
     if (const auto separator = arguments.Value("--separator"))
-        inputs.separator = Unescape(*separator);
+        inputs.separator = UnescapeText(*separator);
     inputs.files =
         ListFiles(inputs.folder, arguments.Value("--mask").value_or("*.*"), inputs.output);
 
