@@ -4,11 +4,16 @@
 #include <QPainter>
 #include <QPainterPath>
 
-QPixmap DrawQuillmarkLogo(int size) {
-    QPixmap pixmap(size, size);
+QPixmap DrawQuillmarkLogo(int size, qreal pixelRatio) {
+    if (!(pixelRatio > 0))
+        pixelRatio = 1.0;
+    const int device = qRound(size * pixelRatio);
+    QPixmap pixmap(device, device);
+    pixmap.setDevicePixelRatio(pixelRatio);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
+    // The painter works in logical pixels of the pixmap.
     p.scale(size / 256.0, size / 256.0);
 
     // Round badge.
@@ -39,4 +44,11 @@ QPixmap DrawQuillmarkLogo(int size) {
     p.setBrush(QColor(255, 255, 255));
     p.drawEllipse(QPointF(128, 56), 9, 9);
     return pixmap;
+}
+
+QIcon QuillmarkIcon() {
+    QIcon drawn;
+    for (int size : {16, 24, 32, 48, 64, 128, 256})
+        drawn.addPixmap(DrawQuillmarkLogo(size));
+    return QIcon::fromTheme(QString::fromLatin1(kDesktopId), drawn);
 }

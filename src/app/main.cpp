@@ -2,6 +2,7 @@
 // desktop's message boxes and shell, the window, its settings, the loop.
 #include "app/ErrorReporting.h"
 #include "app/FormMain.h"
+#include "app/Logo.h"
 #include "app/QtPresenter.h"
 #include "util/Presenter.h"
 
@@ -11,6 +12,8 @@ int main(int argc, char** argv) {
     const std::string title = "Ferrovane [by Quillmark]";
     QApplication::setApplicationName(QString::fromStdString(title));
     QuillTPU::SetApplicationTitle(title);
+    // Ties the window to its menu entry (the dock, the task switcher).
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopId));
 
     TQtPresenter presenter;
     TQtShell shell;

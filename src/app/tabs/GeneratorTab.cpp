@@ -124,7 +124,7 @@ void TGeneratorTab::BuildNumberPanel(QVBoxLayout* page) {
     lblFiles = NewLabel(numberPanel, "lblFiles", "files");
     imgLogo = new TImage(numberPanel);
     imgLogo->setObjectName("imgLogo");
-    imgLogo->setPixmap(DrawQuillmarkLogo(64));
+    imgLogo->SetDrawing([](qreal ratio) { return DrawQuillmarkLogo(64, ratio); });
     imgLogo->setAccessibleName("Quillmark logo");
     imgLogo->setToolTip(Hint("More tools"));
     Name(Label8, spnNumberOfFile);

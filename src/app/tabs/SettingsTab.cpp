@@ -101,7 +101,7 @@ void TSettingsTab::BuildGroups() {
 
     imgLogo2 = new TImage(this);
     imgLogo2->setObjectName("imgLogo2");
-    imgLogo2->setPixmap(DrawQuillmarkLogo(256));
+    imgLogo2->SetDrawing([](qreal ratio) { return DrawQuillmarkLogo(256, ratio); });
     imgLogo2->setAccessibleName("Quillmark logo");
     imgLogo2->setToolTip(Hint("More tools"));
 }
