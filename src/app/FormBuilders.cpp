@@ -47,10 +47,30 @@ QGroupBox* NewGroup(QWidget* parent, const char* name, const char* caption) {
     return group;
 }
 
+namespace {
+
+// A panel at least its designed height and never shorter than its rows need
+// (a fixed minimum would let a larger font or a short screen squeeze the rows
+// over each other).
+class TPanel final : public QFrame {
+public:
+    TPanel(QWidget* parent, int height) : QFrame(parent), designedHeight_(height) {}
+    QSize minimumSizeHint() const override {
+        return QFrame::minimumSizeHint().expandedTo(QSize(0, designedHeight_));
+    }
+    QSize sizeHint() const override {
+        return QFrame::sizeHint().expandedTo(QSize(0, designedHeight_));
+    }
+
+private:
+    int designedHeight_;
+};
+
+} // namespace
+
 QFrame* NewPanel(QWidget* parent, const char* name, int height) {
-    auto* panel = new QFrame(parent);
+    auto* panel = new TPanel(parent, height);
     panel->setObjectName(name);
-    panel->setMinimumHeight(height);
     return panel;
 }
 

@@ -7,7 +7,9 @@
 #include <QSocketNotifier>
 
 #include "app/FormBuilders.h"
+#include "app/Logo.h"
 #include "app/SettingsBindings.h"
+#include "app/ScreenFit.h"
 #include "app/SettingsStore.h"
 #include "app/tabs/Tabs.h"
 #include "components/FreeDiskSpace.h"
@@ -21,6 +23,8 @@
 #include <QHBoxLayout>
 #include <QProxyStyle>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QStyleFactory>
 #include <QTabBar>
@@ -76,9 +80,8 @@ void TMainForm::BuildWindow() {
     setObjectName("MainForm");
     setWindowTitle(QStringLiteral("Stackwell  -  ") + QString(kMakerUrl).chopped(1));
     setAccessibleName(windowTitle());
-    setMinimumSize(450, 670);
-    resize(445, 674);
-    move(568, 233);
+    setWindowIcon(QuillmarkIcon());
+    PlaceOnScreen();
     setWindowOpacity(248.0 / 255.0);
     // The design's 8-point font: six tab captions fit the minimum width.
     QFont small = font();
@@ -92,12 +95,18 @@ void TMainForm::BuildWindow() {
     layout->setSpacing(0);
     pagCrtl = new QTabWidget(central);
     pagCrtl->setObjectName("pagCrtl");
-    pagCrtl->setMinimumSize(350, 450);
     auto* tabStyle = new TCompactTabStyle(QStyleFactory::create(QApplication::style()->name()));
     tabStyle->setParent(pagCrtl);
     pagCrtl->tabBar()->setStyle(tabStyle);
     AddPages();
-    layout->addWidget(pagCrtl, 1);
+    // The pages scroll only where the screen is smaller than the window's
+    // designed minimum; otherwise the area is exactly the page control.
+    auto* pages = new QScrollArea(central);
+    pages->setObjectName("PageScroller");
+    pages->setFrameShape(QFrame::NoFrame);
+    pages->setWidgetResizable(true);
+    pages->setWidget(pagCrtl);
+    layout->addWidget(pages, 1);
     layout->addWidget(BuildBottomBar(central));
     setCentralWidget(central);
 
@@ -105,6 +114,20 @@ void TMainForm::BuildWindow() {
     StatusBar->setObjectName("StatusBar");
     StatusBar->setAccessibleName("Status");
     StatusBar->setSizeGripEnabled(true);
+}
+
+// The designed size and place, kept inside the free area of the screen the
+// window opens on.
+void TMainForm::PlaceOnScreen() {
+    const QSize designedMinimum(450, 670);
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect available = screen ? screen->availableGeometry() : QRect();
+    const QPoint origin = screen ? screen->geometry().topLeft() : QPoint(0, 0);
+    setMinimumSize(ScreenFit::FitMinimum(designedMinimum, available));
+    const QRect wanted(origin + QPoint(568, 233), QSize(450, 674));
+    const QRect placed = ScreenFit::FitOnScreen(wanted, available);
+    resize(placed.size());
+    move(placed.topLeft());
 }
 
 QFrame* TMainForm::BuildBottomBar(QWidget* parent) {

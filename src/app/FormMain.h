@@ -62,6 +62,7 @@ protected:
 
 private:
     void BuildWindow();
+    void PlaceOnScreen();
     QFrame* BuildBottomBar(QWidget* parent);
     void AddPages();
     void BuildTabs();

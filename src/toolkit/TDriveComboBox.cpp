@@ -35,7 +35,10 @@ QString EntryText(const Platform::Drive& drive) {
 } // namespace
 
 TDriveComboBox::TDriveComboBox(QWidget* parent) : QComboBox(parent) {
-    setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    // A long mount point must not widen the window: the box is as wide as
+    // its row lets it be, its list as wide as the longest entry.
+    setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    setMinimumContentsLength(14);
     Refresh();
     // Start on the drive of the current folder.
     if (const auto drive = Platform::CurrentDrive())

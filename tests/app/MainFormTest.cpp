@@ -6,6 +6,7 @@
 #include "RecordingPresenter.h"
 #include "SettingsFile.h"
 #include "app/FormMain.h"
+#include "app/ScreenFit.h"
 #include "app/SettingsStore.h"
 #include "app/tabs/GeneratorTab.h"
 #include "toolkit/SystemHelpers.h"
@@ -21,6 +22,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTabWidget>
@@ -115,6 +117,8 @@ private slots:
         auto form = StartProgram();
         QCOMPARE(form->windowTitle(), QString("Stackwell  -  https://quillmark.example"));
         QCOMPARE(form->minimumSize(), QSize(450, 670));
+        // The test screen is too narrow for the designed place: moved onto it.
+        QVERIFY(form->screen()->availableGeometry().contains(form->geometry()));
         QVERIFY(qAbs(form->windowOpacity() - 248.0 / 255.0) < 0.01);
         const QStringList captions = {"Stackwell",  "Drive speed", "Data wipe",
                                       "Disk space", "Merge files", "Settings"};
@@ -135,6 +139,29 @@ private slots:
         QTest::qWait(10);
         QVERIFY(form->pagCrtl->height() > 700);
         QVERIFY(form->Panel2->geometry().top() >= form->pagCrtl->geometry().bottom());
+    }
+
+    void windowFitsTheScreen_data() {
+        QTest::addColumn<QRect>("available");
+        QTest::addColumn<QRect>("expected");
+        const QRect wanted(568, 233, 450, 674);
+        QTest::newRow("room enough: as designed") << QRect(0, 0, 1920, 1050) << wanted;
+        QTest::newRow("short laptop screen: shorter, centred")
+            << QRect(0, 0, 1366, 720) << QRect(458, 32, 450, 674);
+        QTest::newRow("tiny screen: never larger than it")
+            << QRect(0, 27, 400, 500) << QRect(0, 59, 400, 468);
+        QTest::newRow("screen right of another: on it")
+            << QRect(1920, 0, 1280, 1000) << QRect(2335, 163, 450, 674);
+    }
+    void windowFitsTheScreen() {
+        QFETCH(QRect, available);
+        QFETCH(QRect, expected);
+        const QRect placed = ScreenFit::FitOnScreen(QRect(568, 233, 450, 674), available);
+        QCOMPARE(placed, expected);
+        QVERIFY(available.contains(placed.adjusted(0, -ScreenFit::kTitleAllowance, 0, 0)));
+        const QSize minimum = ScreenFit::FitMinimum(QSize(450, 670), available);
+        QVERIFY(minimum.width() <= available.width());
+        QVERIFY(minimum.height() + ScreenFit::kTitleAllowance <= available.height());
     }
 
     void settingsSurviveARestart() {
@@ -583,6 +610,21 @@ private slots:
         QCOMPARE(Control<QPushButton>(form, "btnDVD")->property("doubleBuffered").toBool(), true);
         QVERIFY(!Control<QLabel>(form, "Label5")->property("doubleBuffered").isValid());
         QVERIFY(!Control<TImage>(form, "imgLogo")->property("doubleBuffered").isValid());
+    }
+
+    // Also run with QT_SCALE_FACTOR=2: a logo drawn at one device pixel per
+    // pixel would be blown up and blurred there.
+    void logosAreDrawnForThePixelRatio() {
+        auto form = StartProgram();
+        form->pagCrtl->setCurrentWidget(Control<QWidget>(form, "tabSettings"));
+        for (const char* name : {"imgLogo", "imgLogo2"}) {
+            auto* logo = Control<TImage>(form, name);
+            const QPixmap picture = logo->pixmap();
+            QCOMPARE(picture.devicePixelRatio(), logo->devicePixelRatioF());
+            QCOMPARE(picture.width(), qRound(picture.deviceIndependentSize().width() *
+                                             logo->devicePixelRatioF()));
+        }
+        QVERIFY(!form->windowIcon().availableSizes().isEmpty());
     }
 
 private:

@@ -163,7 +163,7 @@ void TMergeTab::BuildBrowser() {
     pnlBrowser = new TAlignPanel(this);
     pnlBrowser->setObjectName("pnlBrowser");
     pnlBrowser->setAccessibleName("Folders and files");
-    pnlBrowser->setMinimumSize(431, 160);
+    pnlBrowser->setMinimumSize(400, 160); // fits the window's smallest width
 
     // Placed in this order: folders on the left, the bar, files in the rest.
     Directory = new TFolderList(pnlBrowser);
