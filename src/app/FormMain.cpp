@@ -8,8 +8,8 @@
 
 #include "app/FormBuilders.h"
 #include "app/Logo.h"
-#include "app/SettingsBindings.h"
 #include "app/ScreenFit.h"
+#include "app/SettingsBindings.h"
 #include "app/SettingsStore.h"
 #include "app/tabs/Tabs.h"
 #include "components/FreeDiskSpace.h"

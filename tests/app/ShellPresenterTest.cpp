@@ -3,6 +3,7 @@
 #include "AppTestMain.h"
 #include "app/QtPresenter.h"
 
+#include <QAccessible>
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
@@ -35,6 +36,16 @@ private slots:
         std::unique_ptr<QMessageBox> question(TQtPresenter::BuildConfirmBox("Confirmation", "?"));
         QCOMPARE(question->standardButtons(), QMessageBox::Yes | QMessageBox::No);
         QCOMPARE(question->defaultButton(), question->button(QMessageBox::No));
+        // A screen reader announces a box as an alert and reads its text.
+        for (QMessageBox* box : {plain.get(), error.get(), question.get()}) {
+            box->show();
+            QAccessibleInterface* alert = QAccessible::queryAccessibleInterface(box);
+            QVERIFY(alert);
+            QCOMPARE(alert->role(), QAccessible::AlertMessage);
+            QCOMPARE(alert->text(QAccessible::Name), box->windowTitle());
+            QCOMPARE(alert->text(QAccessible::Value), box->text());
+            box->hide();
+        }
     }
 
     void theReportCopiesItsWholeTextWithControlC() {
