@@ -105,6 +105,9 @@ void TMainForm::BuildWindow() {
     pages->setObjectName("PageScroller");
     pages->setFrameShape(QFrame::NoFrame);
     pages->setWidgetResizable(true);
+    // Not a stop of its own: Tab goes through the page, which scrolls to
+    // the control that takes the focus.
+    pages->setFocusPolicy(Qt::NoFocus);
     pages->setWidget(pagCrtl);
     layout->addWidget(pages, 1);
     layout->addWidget(BuildBottomBar(central));

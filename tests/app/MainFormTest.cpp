@@ -15,6 +15,7 @@
 #include "toolkit/TSpinEdit.h"
 #include "util/QuillTPU.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QFile>
 #include <QGroupBox>
@@ -543,8 +544,8 @@ private slots:
                     !qobject_cast<QGroupBox*>(w))
                     continue;
                 QVERIFY2(!w->accessibleName().isEmpty(),
-                         qPrintable(page->objectName() + ": " + w->metaObject()->className() +
-                                    " " + w->objectName()));
+                         qPrintable(page->objectName() + ": " + w->metaObject()->className() + " " +
+                                    w->objectName()));
             }
         }
         QCOMPARE(Control<TSpinEdit>(form, "spnNumberOfFile")->accessibleName(),
@@ -556,6 +557,34 @@ private slots:
         QCOMPARE(Control<QLabel>(form, "Label11")->buddy(), Control<TSpinEdit>(form, "spnBufWipe"));
         QCOMPARE(Control<QLabel>(form, "lblFileName")->buddy(),
                  Control<QLineEdit>(form, "edtFileName"));
+    }
+
+    // Tab visits every control of every page; a screen reader names each stop.
+    void everyTabStopOfEveryPageIsNamed() {
+        auto form = StartProgram();
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        for (int page = 0; page < form->pagCrtl->count(); ++page) {
+            form->pagCrtl->setCurrentIndex(page);
+            form->pagCrtl->tabBar()->setFocus(Qt::TabFocusReason);
+            QSet<QWidget*> seen;
+            for (int i = 0; i < 100; ++i) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+                QWidget* stop = QApplication::focusWidget();
+                QVERIFY(stop);
+                if (seen.contains(stop))
+                    break;
+                seen.insert(stop);
+                // A spin box's inner edit speaks with the spin box's name.
+                if (qobject_cast<QAbstractSpinBox*>(stop->parentWidget()))
+                    stop = stop->parentWidget();
+                QAccessibleInterface* spoken = QAccessible::queryAccessibleInterface(stop);
+                QVERIFY2(spoken && !spoken->text(QAccessible::Name).isEmpty(),
+                         qPrintable(QString::number(page) + ": " + stop->metaObject()->className() +
+                                    " " + stop->objectName()));
+            }
+            QVERIFY(seen.contains(form->pagCrtl->tabBar()));
+        }
     }
 
     void tabMovesThroughTheGeneratorTabInOrder() {
