@@ -7,6 +7,4 @@ bash scripts/build.sh
 build_dir=${BUILD_DIR:-build}
 # Window tests run without a display.
 export QT_QPA_PLATFORM=offscreen
-# Tests that read the system's volumes may see a test volume that another
-# test mounts at that moment: a failed test gets one more try.
-ctest --test-dir "$build_dir" --output-on-failure -j "$(nproc)" --timeout 300 --repeat until-pass:2
+ctest --test-dir "$build_dir" --output-on-failure -j "$(nproc)" --timeout 300
