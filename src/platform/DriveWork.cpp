@@ -1,10 +1,13 @@
 #include "platform/DriveWork.h"
 
+#include "platform/VolumeQuery.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
+#include <memory>
 #include <pwd.h>
 #include <sstream>
 #include <sys/stat.h>
@@ -42,6 +45,23 @@ std::uint64_t BirthOf(int dirFd, const char* path, int flags) {
     return static_cast<std::uint64_t>(sx.stx_btime.tv_sec) * 1000000000u + sx.stx_btime.tv_nsec;
 }
 
+// The device of the volume at a mount point, asked within the volume time
+// limit: a network volume whose server is gone never answers even a stat,
+// and the sweep for leftovers at start asks every volume.
+std::optional<std::uint64_t> DeviceAt(const std::string& mountPoint) {
+    auto device = std::make_shared<std::uint64_t>(0);
+    const std::optional<bool> answered = AskVolume(mountPoint, [mountPoint, device] {
+        struct stat st {};
+        if (::stat(mountPoint.c_str(), &st) != 0)
+            return false;
+        *device = static_cast<std::uint64_t>(st.st_dev);
+        return true;
+    });
+    if (!answered.value_or(false))
+        return std::nullopt;
+    return *device;
+}
+
 bool Unsupported(int error) {
     return error == ENOTSUP || error == EOPNOTSUPP;
 }
@@ -52,16 +72,14 @@ std::optional<PinnedVolume> PinVolume(char letter) {
     const std::optional<Drive> drive = FindDrive(letter);
     if (!drive)
         return std::nullopt;
-    struct stat st {};
-    if (::stat(drive->mountPoint.c_str(), &st) != 0)
+    const auto device = DeviceAt(drive->mountPoint);
+    if (!device)
         return std::nullopt;
-    return PinnedVolume{*drive, static_cast<std::uint64_t>(st.st_dev)};
+    return PinnedVolume{*drive, *device};
 }
 
 bool StillMounted(const PinnedVolume& volume) {
-    struct stat st {};
-    return ::stat(volume.drive.mountPoint.c_str(), &st) == 0 &&
-           static_cast<std::uint64_t>(st.st_dev) == volume.device;
+    return DeviceAt(volume.drive.mountPoint) == volume.device;
 }
 
 std::optional<std::string> WorkingPlace(const PinnedVolume& volume) {

@@ -1,4 +1,5 @@
 #include "platform/DriveWork.h"
+#include "platform/VolumeQuery.h"
 
 #include "TempDir.h"
 
@@ -9,7 +10,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <future>
+#include <memory>
+#include <thread>
 
 using namespace Platform;
 
@@ -102,6 +107,25 @@ TEST(DriveWork, WorkingPlaceAndPinnedVolume) {
     EXPECT_EQ(WorkingPlace(*volume), dir.Path() + "/");
     EXPECT_TRUE(StillMounted(*volume));
     EXPECT_FALSE(PinVolume('R'));
+    {
+        // A volume that stopped answering (a network volume whose server is
+        // gone) is neither pinned nor taken as still mounted, and nobody waits.
+        auto answer = std::make_shared<std::promise<void>>();
+        std::shared_future<void> released = answer->get_future().share();
+        ScopedVolumeQuery hangs(
+            [released](const std::string&, int*) {
+                released.wait();
+                return std::optional<VolumeBlocks>();
+            },
+            std::chrono::milliseconds(50));
+        EXPECT_FALSE(QueryVolumeBlocks(dir.Path()));
+        EXPECT_FALSE(PinVolume('Q'));
+        EXPECT_FALSE(StillMounted(*volume));
+        answer->set_value();
+    }
+    for (int i = 0; i < 200 && !PinVolume('Q'); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(PinVolume('Q'));
 
     if (!RunningAsRoot())
         GTEST_SKIP() << "mounting over the folder needs root";
