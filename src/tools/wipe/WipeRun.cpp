@@ -145,7 +145,7 @@ RunOutcome WipeRun::Run(QuillTPU::TaskScope& scope) {
             scope.End();
             return RunOutcome::Failed;
         }
-        std::int64_t written = 0; // MB counted in this pass
+        std::int64_t written = 0; // bytes written in this pass
         std::optional<std::int64_t> previous;
         int stalled = 0;
         for (;;) {
@@ -272,7 +272,9 @@ WipeRun::Round WipeRun::WriteRound(std::int32_t pass, std::int64_t& written,
     if (::fdatasync(FFileFd) != 0 && errno != EINVAL && !VolumeFull(errno))
         return FailRound(FileErrorText("write", FFolder + FFileName, errno));
 
-    written += BufferMB();
+    // What went to the volume, not the buffer size: the last file of a pass
+    // is shorter, and a buffer larger than the free space is never filled.
+    written += done;
     FHost.PumpMessages();
     if (FHost.CancelRequested()) {
         CloseFile();
@@ -283,9 +285,9 @@ WipeRun::Round WipeRun::WriteRound(std::int32_t pass, std::int64_t& written,
     }
     // A round within one tick counts as one millisecond.
     const std::uint32_t elapsed = std::max<std::uint32_t>(FTickCount() - t0, 1);
-    const long double speed = static_cast<long double>(BufferMB()) / (elapsed / 1000.0L);
+    const long double speed = static_cast<long double>(done) / kMegabyte / (elapsed / 1000.0L);
     FHost.SetStatus("Pass: " + QuillTPU::FormatInteger(pass) + "    -    " +
-                    QuillTPU::FormatInteger(written) + " of " +
+                    QuillTPU::FormatInteger(written / kMegabyte) + " of " +
                     QuillTPU::FormatInteger(freeBytes / kMegabyte) +
                     ".  Speed: " + QuillTPU::FormatReal(speed, 1) + "MB/sec");
     FHost.RepaintStatus();
