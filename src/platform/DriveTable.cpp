@@ -346,10 +346,12 @@ std::optional<DriveSpace> VolumeSpace(const Drive& drive, int* error) {
     const auto blocks = QueryVolumeBlocks(drive.root, error);
     if (!blocks)
         return std::nullopt;
-    // Free space is what the user may fill: the blocks kept for root are
-    // not the user's.
+    // Free space is what the calling user may fill: the blocks kept for
+    // root are not a plain user's, but root fills them too (a wipe run as
+    // root that stopped short of them would leave deleted data readable).
+    const std::uint64_t usable = ::geteuid() == 0 ? blocks->blocksFree : blocks->blocksAvailable;
     DriveSpace space;
-    if (!MultiplyBytes(blocks->blocksAvailable, blocks->blockSize, &space.freeBytes) ||
+    if (!MultiplyBytes(usable, blocks->blockSize, &space.freeBytes) ||
         !MultiplyBytes(blocks->blocks, blocks->blockSize, &space.totalBytes)) {
         if (error)
             *error = EOVERFLOW;

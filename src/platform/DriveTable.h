@@ -20,7 +20,7 @@ namespace Platform {
 enum class DriveKind { Unknown, Removable, Fixed, Network, CDRom, RamDisk };
 
 struct DriveSpace {
-    std::int64_t freeBytes = 0;  // available to the calling user
+    std::int64_t freeBytes = 0;  // available to the calling user (to root: all free)
     std::int64_t totalBytes = 0; // the whole volume
 };
 

@@ -18,6 +18,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
+#include <set>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -70,9 +71,11 @@ std::string Listing(const std::string& folder) {
     return text;
 }
 
-std::string Progress(int pass, std::int64_t written, std::int64_t freeMB, int speed) {
+// Written megabytes and speed count what went to the volume.
+std::string Progress(int pass, std::int64_t written, std::int64_t freeMB,
+                     const std::string& speed) {
     return "Pass: " + std::to_string(pass) + "    -    " + std::to_string(written) + " of " +
-           std::to_string(freeMB) + ".  Speed: " + std::to_string(speed) + "MB/sec";
+           std::to_string(freeMB) + ".  Speed: " + speed + "MB/sec";
 }
 
 class WipeTest : public ::testing::TestWithParam<VolumeKind> {
@@ -167,8 +170,8 @@ TEST_P(WipeTest, PassesFillTheFreeSpaceAndDeleteTheirFiles) {
          2,
          64,
          {"1:" + f64, "1:" + f64 + " 2:" + f36, "3:" + f64, "3:" + f64 + " 4:" + f36},
-         {Progress(1, 64, 100, 64), Progress(1, 128, 36, 64), Progress(2, 64, 100, 64),
-          Progress(2, 128, 36, 64), "Done"}},
+         {Progress(1, 64, 100, "64"), Progress(1, 100, 36, "36"), Progress(2, 64, 100, "64"),
+          Progress(2, 100, 36, "36"), "Done"}},
         {"no free space", MB, MB, 2, 64, {}, {"Done"}},
         {"no pass", MB, 0, 0, 64, {}, {"Done"}},
         {"free space below the buffer",
@@ -177,7 +180,7 @@ TEST_P(WipeTest, PassesFillTheFreeSpaceAndDeleteTheirFiles) {
          1,
          64,
          {"1:" + std::to_string(7 * MB / 2)},
-         {Progress(1, 64, 3, 64), "Done"}},
+         {Progress(1, 3, 3, "3.5"), "Done"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -237,8 +240,8 @@ TEST_P(WipeTest, CancelDeletesThePassAndTheFolder) {
         // The ledger takes a few bytes of the volume.
         const int freeMB = ledger ? 15 : 16;
         EXPECT_EQ(host.statuses,
-                  (std::vector<std::string>{Progress(1, 1, freeMB, 1),
-                                            Progress(1, 2, freeMB - 1, 1), "  CANCELED!"}));
+                  (std::vector<std::string>{Progress(1, 1, freeMB, "1"),
+                                            Progress(1, 2, freeMB - 1, "1"), "  CANCELED!"}));
         EXPECT_EQ(host.events[host.events.size() - 2], "EndTask");
         EXPECT_EQ(Listing(work), "-");
         EXPECT_EQ(BytesIn(volumeRoot), 0);
@@ -450,16 +453,29 @@ TEST(WipeChecks, MemoryAndLeftovers) {
 }
 
 // After a pass, the bytes of a file deleted before the wipe are no longer
-// anywhere on the volume.
-TEST(WipeLoopVolume, DeletedFileIsOverwrittenOnTheRawImage) {
+// anywhere on the volume. The tests run as root, and root's wipe also fills
+// the blocks a volume keeps for root. Of a file that filled the whole volume,
+// ext4 may keep a block or two out of the wipe's reach (its allocator holds
+// freed blocks back for the files just created); stopping short of the
+// blocks kept for root left hundreds of them.
+struct LoopCase {
+    int reservedPercent;
+    bool fillVolume;
+    std::size_t survivingBlocks; // at most, of 1 KiB
+};
+
+class WipeLoopVolume : public ::testing::TestWithParam<LoopCase> {};
+
+TEST_P(WipeLoopVolume, DeletedFileIsOverwrittenOnTheRawImage) {
     if (!RunningAsRoot())
         GTEST_SKIP() << "mounting a loop volume needs root";
     TempDir dir;
     const std::string image = dir / "image.ext4", mountPoint = dir / "volume";
     fs::create_directory(mountPoint);
-    // No blocks reserved for root: every free block is the user's to wipe.
-    if (std::system(("truncate -s 16M '" + image + "' && mkfs.ext4 -q -m 0 '" + image +
-                     "' >/dev/null 2>&1 && mount -o loop '" + image + "' '" + mountPoint + "'")
+    const std::string reserved = std::to_string(GetParam().reservedPercent);
+    if (std::system(("truncate -s 16M '" + image + "' && mkfs.ext4 -q -m " + reserved + " '" +
+                     image + "' >/dev/null 2>&1 && mount -o loop '" + image + "' '" + mountPoint +
+                     "'")
                         .c_str()) != 0)
         GTEST_SKIP() << "cannot make and mount an ext4 loop volume";
     struct Unmount {
@@ -472,7 +488,11 @@ TEST(WipeLoopVolume, DeletedFileIsOverwrittenOnTheRawImage) {
         secret += "FERROVANE-SECRET-" + std::to_string(secret.size()) + ";";
     {
         const int fd = ::open((mountPoint + "/secret.txt").c_str(), O_WRONLY | O_CREAT, 0600);
-        ASSERT_EQ(::write(fd, secret.data(), secret.size()), static_cast<ssize_t>(secret.size()));
+        ASSERT_GE(fd, 0);
+        ssize_t written = ::write(fd, secret.data(), secret.size());
+        ASSERT_EQ(written, static_cast<ssize_t>(secret.size()));
+        while (GetParam().fillVolume && written > 0)
+            written = ::write(fd, secret.data(), secret.size());
         ::fsync(fd);
         ::close(fd);
     }
@@ -505,7 +525,14 @@ TEST(WipeLoopVolume, DeletedFileIsOverwrittenOnTheRawImage) {
     EXPECT_FALSE(fs::exists(mountPoint + "/wp_binary"));
     ASSERT_EQ(::umount2(mountPoint.c_str(), 0), 0);
     unmount.point.clear();
-    EXPECT_EQ(ReadAll(image).find(marker), std::string::npos) << "deleted data survived the wipe";
+    const std::string raw = ReadAll(image);
+    std::set<std::size_t> blocks;
+    for (auto at = raw.find(marker); at != std::string::npos; at = raw.find(marker, at + 1))
+        blocks.insert(at / 1024);
+    EXPECT_LE(blocks.size(), GetParam().survivingBlocks) << "deleted data survived the wipe";
 }
+
+INSTANTIATE_TEST_SUITE_P(Volumes, WipeLoopVolume,
+                         ::testing::Values(LoopCase{0, false, 0}, LoopCase{5, true, 4}));
 
 } // namespace
