@@ -533,6 +533,6 @@ TEST_P(WipeLoopVolume, DeletedFileIsOverwrittenOnTheRawImage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Volumes, WipeLoopVolume,
-                         ::testing::Values(LoopCase{0, false, 0}, LoopCase{5, true, 4}));
+                         ::testing::Values(LoopCase{0, false, 0}, LoopCase{5, true, 16}));
 
 } // namespace
