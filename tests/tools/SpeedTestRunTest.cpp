@@ -169,14 +169,44 @@ TEST_F(SpeedTestRunTest, TestSizeAgainstFreeSpace) {
     }
 }
 
-TEST_F(SpeedTestRunTest, CancelBetweenThePhases) {
+// Between the phases (the window's Cancel), or within a phase (a stop
+// signal to the command line, seen without the window's messages).
+TEST_F(SpeedTestRunTest, CancelBetweenOrWithinThePhases) {
     ScopedDriveTable table({At('C', dir.Path(), GB)});
-    host.onPump = [&] { host.cancel = true; };
-    EXPECT_EQ(Run(), RunOutcome::Canceled);
-    EXPECT_TRUE(log.Holds(kWriteLine));
-    EXPECT_FALSE(log.Holds(kReadLine));
-    EXPECT_EQ(host.Status(), "  CANCELED!");
-    EXPECT_FALSE(host.busy);
+    for (const int tick : {-1, 0, 2}) {
+        SCOPED_TRACE(tick);
+        host = RecordingTaskHost();
+        log.lines.clear();
+        host.onPump = [&] { host.cancel = tick < 0; };
+        onTick = [&](std::size_t at) { host.cancel = host.cancel || int(at) == tick; };
+        EXPECT_EQ(Run(), RunOutcome::Canceled);
+        EXPECT_EQ(log.Holds(kWriteLine), tick != 0);
+        EXPECT_FALSE(log.Holds(kReadLine));
+        EXPECT_EQ(host.Status(), "  CANCELED!");
+        EXPECT_FALSE(host.busy);
+        EXPECT_TRUE(fs::is_empty(dir.Path()));
+    }
+}
+
+// A second run on the same volume (another window, the command line) while
+// the first is between its phases: it neither takes nor removes the first's
+// file, and says why it does not run.
+TEST_F(SpeedTestRunTest, ASecondRunLeavesTheFirstsFileAlone) {
+    ScopedDriveTable table({At('C', dir.Path(), GB)});
+    std::optional<RunOutcome> second;
+    bool fileStayed = false;
+    host.onPump = [&] {
+        RecordingTaskHost otherHost;
+        TestLog otherLog;
+        second = SpeedTestRun(otherHost, inputs, otherLog).Execute();
+        fileStayed = fs::exists(dir / "speedtest/SpeedTest.bin");
+    };
+    EXPECT_EQ(Run(), RunOutcome::Done);
+    EXPECT_EQ(second, RunOutcome::Failed);
+    EXPECT_TRUE(fileStayed);
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Another run is using the folder \"" +
+                                                   (dir / "speedtest") + "\"."});
+    EXPECT_TRUE(log.Holds(kReadLine));
     EXPECT_TRUE(fs::is_empty(dir.Path()));
 }
 

@@ -76,9 +76,15 @@ public:
         lockFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (lockFd < 0 || ::flock(lockFd, LOCK_EX | LOCK_NB) != 0) {
             *error = errno;
+            Unlock(); // an open folder is not a held lock
             return false;
         }
         return true;
+    }
+    void Unlock() {
+        if (lockFd >= 0)
+            ::close(lockFd);
+        lockFd = -1;
     }
     int lockFd = -1;
     Session(const Session&) = delete;
@@ -101,7 +107,8 @@ public:
     }
 
     void Cleanup() {
-        if (!marks)
+        // Without the folder's lock the files there may be another run's.
+        if (!marks || lockFd < 0)
             return;
         // Something mounted over the folder meanwhile: what we made lies
         // beneath it, marked, and the next run on that volume removes it.
@@ -202,12 +209,24 @@ RunOutcome SpeedTestRun::Execute() {
             return fail("\"" + folder +
                         "\" is a file, not a folder. The speed test needs this "
                         "name for its work folder: move the file away.");
-        // Leftovers of a run that was killed are ours and go first; the
-        // user's own files in a folder of this name stay.
-        session.marks->RemoveOwn();
     } else if (errno != ENOENT) {
         const int code = errno;
         return fail("Cannot use the folder \"" + folder + "\". " + Platform::ErrorText(code));
+    }
+    auto busy = [&](int code) {
+        return fail(code == EWOULDBLOCK
+                        ? "Another run is using the folder \"" + folder + "\"."
+                        : "Cannot use the folder \"" + folder + "\". " + Platform::ErrorText(code));
+    };
+    if (::lstat(folder.c_str(), &st) == 0) {
+        // The lock comes first: the files of a run that is going on are
+        // marked as the speed test's too, and only a killed run's are
+        // leftovers. The user's own files in a folder of this name stay.
+        if (int code = 0; !session.LockFolder(&code))
+            return busy(code);
+        session.marks->RemoveOwn();
+        if (::lstat(folder.c_str(), &st) != 0)
+            session.Unlock(); // it was the tool's and is gone: made afresh below
     }
     if (::lstat(folder.c_str(), &st) != 0) {
         if (::mkdir(folder.c_str(), 0777) != 0) {
@@ -221,11 +240,9 @@ RunOutcome SpeedTestRun::Execute() {
             return fail("Cannot mark the folder \"" + folder + "\" as the speed test's. " +
                         Platform::ErrorText(code));
         }
+        if (!session.LockFolder(&code))
+            return busy(code);
     }
-    if (int code = 0; !session.LockFolder(&code))
-        return fail(code == EWOULDBLOCK
-                        ? "Another run is using the folder \"" + folder + "\"."
-                        : "Cannot use the folder \"" + folder + "\". " + Platform::ErrorText(code));
     if (::lstat(session.testFile.c_str(), &st) == 0) {
         if (session.marks->IsOwnFile(kTestFileName))
             return fail("The test file \"" + session.testFile +
@@ -290,6 +307,10 @@ RunOutcome SpeedTestRun::Execute() {
             if (error)
                 return fail(FileErrorText("write", session.testFile, error));
             left -= static_cast<std::int64_t>(piece);
+            // The window takes its Cancel between the phases; a stop signal
+            // to the command line is seen here, so a long phase ends too.
+            if (FHost.CancelRequested())
+                return finish(RunOutcome::Canceled);
         }
         // The data reach the drive inside the timing: without the flush a
         // machine with memory to spare would time its memory.
@@ -355,6 +376,8 @@ RunOutcome SpeedTestRun::Execute() {
                 return fail(FileErrorText("read", session.testFile, e.Code()));
             }
             left -= static_cast<std::int64_t>(piece);
+            if (FHost.CancelRequested())
+                return finish(RunOutcome::Canceled);
         }
         const std::uint32_t t1 = FTickCount();
         FLog.AppendLine("          Read speed: " + SpeedText(bytes, t1 - t0, 2));
