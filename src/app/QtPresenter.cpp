@@ -77,6 +77,13 @@ QMessageBox* TQtPresenter::BuildConfirmBox(const std::string& caption, const std
     return box;
 }
 
+QMessageBox* TQtPresenter::BuildKeepBox(const std::string& caption, const std::string& text) {
+    QMessageBox* box = BuildConfirmBox(caption, text);
+    box->setDefaultButton(QMessageBox::Yes);
+    box->setEscapeButton(box->button(QMessageBox::Yes));
+    return box;
+}
+
 void TQtPresenter::ShowMessage(QuillTPU::MessageKind kind, const std::string& caption,
                                const std::string& text) {
     Exec(BuildMessageBox(kind, caption, text));
@@ -88,6 +95,10 @@ void TQtPresenter::ShowReport(const std::string& caption, const std::string& tex
 
 bool TQtPresenter::Confirm(const std::string& caption, const std::string& text) {
     return Exec(BuildConfirmBox(caption, text)) == QMessageBox::Yes;
+}
+
+bool TQtPresenter::ConfirmUnlessNo(const std::string& caption, const std::string& text) {
+    return Exec(BuildKeepBox(caption, text)) != QMessageBox::No;
 }
 
 bool TQtShell::OpenDocument(const std::string& target, const std::string& parameters) {

@@ -11,6 +11,7 @@ public:
                      const std::string& text) override;
     void ShowReport(const std::string& caption, const std::string& text) override;
     bool Confirm(const std::string& caption, const std::string& text) override;
+    bool ConfirmUnlessNo(const std::string& caption, const std::string& text) override;
 
     // The boxes as they are shown, built but not yet shown (owned by the
     // caller).
@@ -19,6 +20,8 @@ public:
     // The report box: Control+C copies its caption and its whole text.
     static QMessageBox* BuildReportBox(const std::string& caption, const std::string& text);
     static QMessageBox* BuildConfirmBox(const std::string& caption, const std::string& text);
+    // Yes by default, and Escape or the close button answer Yes too.
+    static QMessageBox* BuildKeepBox(const std::string& caption, const std::string& text);
 
     // "\r\n" (and a lone "\r") as line breaks.
     static QString DisplayText(const std::string& text);

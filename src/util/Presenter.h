@@ -17,6 +17,12 @@ public:
     virtual void ShowReport(const std::string& caption, const std::string& text) = 0;
     // A question with Yes and No; true only for Yes.
     virtual bool Confirm(const std::string& caption, const std::string& text) = 0;
+    // A question with Yes and No where No throws something away: Yes is the
+    // default, and a box closed without an answer keeps things as they are.
+    // False only for an explicit No.
+    virtual bool ConfirmUnlessNo(const std::string& caption, const std::string& text) {
+        return Confirm(caption, text);
+    }
 };
 
 // The shell: what the desktop does for us.

@@ -80,6 +80,41 @@ private slots:
         QVERIFY(presenter.Confirm("Confirmation", "Delete?"));
     }
 
+    // A question whose No throws something away: Enter, Escape and the close
+    // button keep things; only No says No. The plain question is the
+    // opposite: only Yes says Yes.
+    void answersByKey_data() {
+        QTest::addColumn<int>("key"); // 0: the window's close button
+        QTest::addColumn<bool>("keep");
+        QTest::addColumn<bool>("confirm");
+        QTest::newRow("Enter") << int(Qt::Key_Return) << true << false;
+        QTest::newRow("Escape") << int(Qt::Key_Escape) << true << false;
+        QTest::newRow("closed") << 0 << true << false;
+        QTest::newRow("N") << int(Qt::Key_N) << false << false;
+    }
+    void answersByKey() {
+        QFETCH(int, key);
+        QFETCH(bool, keep);
+        QFETCH(bool, confirm);
+        TQtPresenter presenter;
+        auto answer = [key] {
+            QTimer::singleShot(50, [key] {
+                QWidget* box = QApplication::activeModalWidget();
+                if (!box)
+                    return;
+                if (key)
+                    QTest::keyClick(box, Qt::Key(key),
+                                    key == Qt::Key_N ? Qt::AltModifier : Qt::NoModifier);
+                else
+                    box->close();
+            });
+        };
+        answer();
+        QCOMPARE(presenter.ConfirmUnlessNo("Confirm", "Merge to it?"), keep);
+        answer();
+        QCOMPARE(presenter.Confirm("Confirm", "Create anyway?"), confirm);
+    }
+
     void movedToTheTrashOfTheUsersDataFolder() {
         // A fresh user: no ~/.local/share yet.
         const QString home = qEnvironmentVariable("HOME");
