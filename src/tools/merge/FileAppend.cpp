@@ -206,17 +206,16 @@ void MergeOutput::Reach(const std::string& name, bool create) {
     FFd = file.Release();
 }
 
-void MergeOutput::AppendFile(const std::string& source, const std::string& name) {
+bool MergeOutput::AppendFile(const std::string& source, const std::string& name) {
     Reach(name, false);
     const std::int64_t start = FPosition;
-    FPosition = -1; // unknown until the copy is through
     OpenFile in(source, Access::Read);
-    // The output among its own sources: copying it into itself would read
-    // what it has just written and never reach its end.
+    // The output among its own sources (a second merge into the folder it
+    // merges lists its output): copying it into itself would read what it
+    // has just written and never reach its end.
     if (in.Stat().st_dev == FDevice && in.Stat().st_ino == FInode)
-        throw FileOpenError("Cannot open file \"" + source +
-                                "\". The file is in use as the destination of this copy.",
-                            EBUSY);
+        return false;
+    FPosition = -1; // unknown until the copy is through
     const std::int64_t size = in.Stat().st_size;
     std::int64_t copied = 0;
     if (S_ISREG(in.Stat().st_mode) && size >= kKernelCopyFrom)
@@ -226,6 +225,7 @@ void MergeOutput::AppendFile(const std::string& source, const std::string& name)
     copied += BlockCopy(in, FFd, copied);
     in.Close();
     FPosition = start + copied;
+    return true;
 }
 
 void MergeOutput::AppendBytes(const std::string& name, const std::string& bytes) {

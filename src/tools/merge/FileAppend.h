@@ -18,12 +18,12 @@ public:
     MergeOutput& operator=(const MergeOutput&) = delete;
 
     // Appends the whole of source to the end of the file called name, which
-    // must exist. Raises FileOpenError for a file that cannot be opened, and
-    // for a source that is the output itself (through a link or a hard link
-    // too), which would otherwise be copied into itself for ever;
-    // StreamReadError / StreamWriteError for a failed read or write. What was
-    // written before a failure stays.
-    void AppendFile(const std::string& source, const std::string& name);
+    // must exist; false, with nothing written, for a source that is the
+    // output itself (through a link or a hard link too), which would
+    // otherwise be copied into itself for ever. Raises FileOpenError for a
+    // file that cannot be opened; StreamReadError / StreamWriteError for a
+    // failed read or write. What was written before a failure stays.
+    bool AppendFile(const std::string& source, const std::string& name);
     // Appends bytes to the end of the file called name (created when there is
     // none). A write that comes up short (a full volume) is a StreamWriteError.
     void AppendBytes(const std::string& name, const std::string& bytes);

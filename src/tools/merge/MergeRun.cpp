@@ -39,7 +39,10 @@ RunOutcome MergeRun::Execute() {
     // A failure to create or empty the output is not reported here: the
     // first append cannot open the output and says so.
     const std::string output = FInputs.OutputName();
-    if (!FileExists(output) || !QuillTPU::MessagePresenter().Confirm(kConfirmCaption, kConfirmText))
+    // Only an explicit No empties an existing output; Enter, Escape and a
+    // closed box keep what it holds.
+    if (!FileExists(output) ||
+        !QuillTPU::MessagePresenter().ConfirmUnlessNo(kConfirmCaption, kConfirmText))
         QuillTPU::StringToFile(output, std::string(), true);
 
     const std::vector<std::string> files = FInputs.ListedFiles();
@@ -49,7 +52,8 @@ RunOutcome MergeRun::Execute() {
         ShowProgress(i, count - 1);
         const std::string source =
             QuillTPU::AddTrailingDelimiter(FInputs.Folder()) + files[static_cast<std::size_t>(i)];
-        merged.AppendFile(source, FInputs.OutputName());
+        if (!merged.AppendFile(source, FInputs.OutputName()))
+            continue; // the output itself: neither it nor a separator
         // A separator that cannot be written ends the run like the content
         // would: skipping it quietly would leave a merge that looks whole.
         const std::string& separator = SeparatorBytes();
