@@ -240,6 +240,10 @@ void TMainForm::WatchStopSignals() {
         if (!Platform::StopSignals::Drain())
             return;
         FStopRequested = true;
+        // A question or message open at that moment would hold the program
+        // until somebody answers: it is closed, which answers No.
+        if (QWidget* box = QApplication::activeModalWidget())
+            box->close();
         close();
     });
 }

@@ -5,11 +5,13 @@
 #include "RecordingPresenter.h"
 #include "SettingsFile.h"
 #include "app/FormMain.h"
+#include "app/QtPresenter.h"
 #include "app/SettingsStore.h"
 #include "app/tabs/GeneratorTab.h"
 #include "platform/Errors.h"
 #include "toolkit/TMemo.h"
 #include "util/QuillTPU.h"
+#include "util/TaskScope.h"
 
 #include <csignal>
 #include <unistd.h>
@@ -211,6 +213,22 @@ private slots:
         QVERIFY(QFile::exists(SettingsFile()));
         QCOMPARE(SettingsStore::ReadSettingInteger(SettingsStore::kSection, "ActivePageIndex", -1),
                  5);
+    }
+
+    // A question open when a stop signal comes would hold the program until
+    // somebody answers: it is answered No, and the window closes.
+    void aStopSignalAnswersAnOpenQuestionNo() {
+        TMainForm& form = *FForm;
+        TQtPresenter boxes;
+        QuillTPU::ScopedPresenter installed(boxes);
+        bool answer = true;
+        QVERIFY(form.Tasks().RunTaskHandler([&] {
+            QuillTPU::TaskScope task(form.Tasks());
+            QTimer::singleShot(50, [] { ::kill(::getpid(), SIGTERM); });
+            answer = QuillTPU::MessagePresenter().Confirm("Confirm", "Create them anyway?");
+        }));
+        QVERIFY(!answer);
+        QTRY_VERIFY(!form.isVisible());
     }
 
     void anErrorInATaskIsShownAndTheWindowGoesOn() {

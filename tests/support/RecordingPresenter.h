@@ -3,6 +3,7 @@
 // showed and answer questions as the test says.
 #include "util/Presenter.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,12 +28,15 @@ public:
     }
     bool Confirm(const std::string& caption, const std::string& text) override {
         questions.push_back(caption + "|" + text);
+        if (onQuestion)
+            onQuestion(); // what happens while the question is open
         return answer;
     }
 
     std::vector<ShownMessage> shown;
     std::vector<std::string> questions;
     bool answer = false;
+    std::function<void()> onQuestion;
 
 private:
     QuillTPU::ScopedPresenter FInstalled;

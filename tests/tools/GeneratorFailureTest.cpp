@@ -29,7 +29,7 @@ TEST_F(GeneratorTest, EmptyFillTextStopsBeforeAnything) {
     EXPECT_EQ(Run(), RunOutcome::Stopped);
     ASSERT_EQ(presenter.shown.size(), 1u);
     EXPECT_EQ(presenter.shown[0].text, Generator::kEmptyTextMessage);
-    EXPECT_EQ(host.events, (std::vector<std::string>{"BeginTask", "EndTask"}));
+    EXPECT_EQ(host.events, (std::vector<std::string>{"BeginTask", "ClearCancel", "EndTask"}));
     EXPECT_TRUE(Names().empty());
     EXPECT_EQ(beeps, 0);
 }
@@ -45,7 +45,7 @@ TEST_F(GeneratorTest, EmptyOutputFolderStopsWithTheFolderMessage) {
     EXPECT_EQ(Run(), RunOutcome::Stopped);
     ASSERT_EQ(presenter.shown.size(), 1u);
     EXPECT_EQ(presenter.shown[0].text.rfind("Cannot create folder: ", 0), 0u);
-    EXPECT_EQ(host.events, (std::vector<std::string>{"BeginTask", "EndTask"}));
+    EXPECT_EQ(host.events, (std::vector<std::string>{"BeginTask", "ClearCancel", "EndTask"}));
     EXPECT_TRUE(Names().empty());
     EXPECT_FALSE(std::filesystem::exists("AutoGen1.Bin")); // nothing in the working folder
 }
@@ -59,17 +59,20 @@ TEST_F(GeneratorTest, MissingOutputFolderIsCreated) {
 TEST_F(GeneratorTest, FileThatCannotBeCreatedStopsTheRunWithTheReason) {
     inputs.count = 3;
     inputs.size = 2000;
+    // The output folder goes while the run is on.
+    inputs.output = dir / "out";
     host.onPump = [&] {
-        if (SizeOf("AutoGen1.Bin") == 2000)
-            inputs.patternName = "no such folder/AutoGen";
+        if (std::filesystem::exists(dir / "out/AutoGen1.Bin") &&
+            std::filesystem::file_size(dir / "out/AutoGen1.Bin") == 2000)
+            std::filesystem::rename(dir / "out", dir / "moved");
     };
     EXPECT_EQ(Run(), RunOutcome::Failed);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"AutoGen1.Bin"}));
-    EXPECT_EQ(SizeOf("AutoGen1.Bin"), 2000);
+    EXPECT_EQ(std::filesystem::file_size(dir / "moved/AutoGen1.Bin"), 2000u);
+    EXPECT_FALSE(std::filesystem::exists(dir / "out"));
     ASSERT_EQ(presenter.shown.size(), 1u);
     EXPECT_EQ(presenter.shown[0].kind, QuillTPU::MessageKind::Error);
     const std::string& text = presenter.shown[0].text;
-    EXPECT_NE(text.find(dir / "no such folder/AutoGen2.Bin"), std::string::npos) << text;
+    EXPECT_NE(text.find(dir / "out/AutoGen2.Bin"), std::string::npos) << text;
     EXPECT_NE(text.find(std::strerror(ENOENT)), std::string::npos) << text;
     EXPECT_EQ(host.Status(), Generator::kFailedStatus);
     ExpectStoppedCleanly(host, beeps);
@@ -171,8 +174,26 @@ TEST_F(GeneratorTest, PatternNamesStayInTheFolderAndNeverWriteThroughALink) {
             presenter.shown[0].text.rfind(ext == "a/b" ? "The extension" : "The file name", 0), 0u);
         EXPECT_TRUE(Names().empty());
     }
+    // Edited while the run goes on (the window allows it): the next file stops the run.
+    presenter.shown.clear();
+    inputs.patternName = "ok";
+    inputs.patternExtension = "Bin";
+    inputs.count = 3;
+    host.onPump = [&] {
+        if (SizeOf("ok1.Bin") >= 0)
+            inputs.patternName = "../esc";
+    };
+    EXPECT_EQ(Run(), RunOutcome::Failed);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"ok1.Bin"}));
+    ASSERT_EQ(presenter.shown.size(), 1u);
+    EXPECT_EQ(presenter.shown[0].text.rfind("The file name", 0), 0u);
+    host.onPump = nullptr;
+    std::filesystem::remove(dir / "ok1.Bin");
+    inputs.count = 1;
     EXPECT_FALSE(
         std::filesystem::exists(std::filesystem::path(dir.Path()).parent_path() / "esc1.Bin"));
+    EXPECT_FALSE(
+        std::filesystem::exists(std::filesystem::path(dir.Path()).parent_path() / "esc2.Bin"));
 
     TempDir elsewhere;
     const std::string target = elsewhere.Write("user.txt", "the user's data");
@@ -204,6 +225,13 @@ TEST_F(GeneratorTest, ARunLargerThanTheFreeSpaceAsksFirst) {
         EXPECT_EQ(Names().size(), yes ? 3u : 0u);
         EXPECT_FALSE(host.busy);
     }
+    // A stop requested while the question was open (a stop signal, the
+    // window closed) outlives a Yes.
+    presenter.onQuestion = [&] { host.cancel = true; };
+    EXPECT_EQ(Run(), RunOutcome::Canceled);
+    EXPECT_EQ(host.Status(), Generator::kCanceledStatus);
+    EXPECT_EQ(Names().size(), 3u); // the files of the Yes above, none more
+    presenter.onQuestion = nullptr;
     inputs.count = 2; // 8 MB fit: no question
     presenter.questions.clear();
     EXPECT_EQ(Run(), RunOutcome::Done);

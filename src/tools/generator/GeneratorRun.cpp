@@ -56,6 +56,9 @@ RunOutcome GeneratorRun::Execute() {
     // Every way out, an escaping error too, ends the task.
     QuillTPU::TaskScope task(FHost);
     FTask = &task;
+    // Cleared before anything is asked: a stop requested while a question
+    // is open (a stop signal, the window closed) must outlive the answer.
+    FHost.ClearCancel();
     FHost.RepaintNow();
 
     const std::int64_t size = std::max<std::int64_t>(FInputs.FileSize(), 0);
@@ -72,8 +75,12 @@ RunOutcome GeneratorRun::Execute() {
     const std::int64_t count = FInputs.NumberOfFiles();
     if (!RoomOrConsent(size, count))
         return RunOutcome::Stopped;
+    if (FHost.CancelRequested()) {
+        task.End();
+        FHost.SetStatus(kCanceledStatus);
+        return RunOutcome::Canceled;
+    }
 
-    FHost.ClearCancel();
     FHost.SetStatus(kCreatingStatus);
     const std::uint32_t start = FTickCount();
     FLastPaint = start;
@@ -124,6 +131,9 @@ RunOutcome GeneratorRun::CheckFileInputs(std::string& folder, std::u16string& te
         return Fail("");
     }
     folder = QuillTPU::AddTrailingDelimiter(typed);
+    // The window lets the name be edited while the run goes on.
+    if (!FInputs.RandomName() && !PatternStaysInFolder())
+        return Fail("");
     if (!FInputs.RandomContent()) {
         text = FInputs.FillText();
         if (text.empty()) {
