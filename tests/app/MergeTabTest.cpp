@@ -72,7 +72,12 @@ private slots:
         edtType->setText("*.txt");
         QCOMPARE(files->Items(), QStringList({"x.txt", "z.txt"}));
 
-        // Any key makes the name the user's; the folder list then leaves it.
+        // Passing through with Tab leaves the name to the folder list; any
+        // other key makes it the user's, and the folder list then leaves it.
+        const QPalette before = edtOutput->palette();
+        QTest::keyClick(edtOutput, Qt::Key_Tab);
+        QTest::keyClick(edtOutput, Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(Base(edtOutput), before.color(QPalette::Base));
         QTest::keyClick(edtOutput, Qt::Key_Right);
         QCOMPARE(Base(edtOutput), QColor(0, 248, 254));
         QVERIFY(folders->SetDirectory(b));

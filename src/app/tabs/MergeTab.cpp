@@ -21,6 +21,7 @@
 #include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
@@ -235,8 +236,21 @@ void TMergeTab::ConnectHandlers() {
 }
 
 bool TMergeTab::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == edtMergeOutput && event->type() == QEvent::KeyPress)
-        ErrorReporting::RunGuarded([this] { edtMergeOutputKeyDown(); });
+    // Tab and Shift+Tab only move the focus on, and a modifier alone does
+    // nothing: passing through keeps the name following the folder.
+    if (watched == edtMergeOutput && event->type() == QEvent::KeyPress) {
+        switch (static_cast<QKeyEvent*>(event)->key()) {
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+        case Qt::Key_Shift:
+        case Qt::Key_Control:
+        case Qt::Key_Alt:
+        case Qt::Key_Meta:
+            break;
+        default:
+            ErrorReporting::RunGuarded([this] { edtMergeOutputKeyDown(); });
+        }
+    }
     return TTabPage::eventFilter(watched, event);
 }
 
