@@ -64,6 +64,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
             QTimer::singleShot(0, this, &QWidget::close);
     });
     BuildTabs();
+    KeyboardOrder();
     WatchStopSignals();
     using ErrorReporting::Connect;
     Connect(btnCancel, &QPushButton::clicked, this, &TMainForm::btnCancelClick);
@@ -175,6 +176,22 @@ void TMainForm::AddPages() {
 void TMainForm::BuildTabs() {
     for (TTabPage* tab : {FGeneratorTab, FSpeedTab, FWipeTab, FMergeTab, FSettingsTab})
         tab->Build();
+}
+
+// The bottom bar is built before the pages' controls; Tab reaches it after
+// them, as the eye does. Enter presses a focused button, as Space does.
+void TMainForm::KeyboardOrder() {
+    // Tab orders join only widgets that take the focus.
+    QWidget* last = previousInFocusChain();
+    while (last != this && !(last->focusPolicy() & Qt::TabFocus))
+        last = last->previousInFocusChain();
+    for (QWidget* button : {btnSupport, btnMore, btnCancel}) {
+        if (last != button)
+            QWidget::setTabOrder(last, button);
+        last = button;
+    }
+    for (QPushButton* button : findChildren<QPushButton*>())
+        button->setAutoDefault(true);
 }
 
 void TMainForm::FormCreate() {

@@ -63,6 +63,7 @@ protected:
 private:
     void BuildWindow();
     void PlaceOnScreen();
+    void KeyboardOrder();
     QFrame* BuildBottomBar(QWidget* parent);
     void AddPages();
     void BuildTabs();

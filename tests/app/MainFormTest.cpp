@@ -585,6 +585,15 @@ private slots:
             }
             QVERIFY(seen.contains(form->pagCrtl->tabBar()));
         }
+        // The page's own controls come before the bottom bar.
+        form->pagCrtl->setCurrentIndex(0);
+        form->pagCrtl->tabBar()->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QVERIFY(Control<QWidget>(form, "tabMain")->isAncestorOf(QApplication::focusWidget()));
+        // Enter presses a focused button.
+        form->btnMore->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(form->btnMore, Qt::Key_Return);
+        QCOMPARE(FShell->opened.size(), size_t(1));
     }
 
     void tabMovesThroughTheGeneratorTabInOrder() {
