@@ -19,6 +19,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <set>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -371,6 +372,30 @@ TEST(WipeFailures, StopInsteadOfEndlessRounds) {
             << presenter.shown[0].text;
         EXPECT_EQ(host.events.back(), "EndTask");
     }
+}
+
+// A volume out of files (inodes) with room left: not a finished wipe.
+TEST(WipeFailures, NoFileLeftWithRoomLeftIsNoSuccess) {
+    if (!RunningAsRoot())
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    TempDir dir;
+    if (::mount("tmpfs", dir.Path().c_str(), "tmpfs", 0, "size=16m,nr_inodes=4") != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs";
+    struct Unmount {
+        std::string point;
+        ~Unmount() { ::umount2(point.c_str(), MNT_DETACH); }
+    } unmount{dir.Path()};
+    Platform::ScopedDriveTable table({Platform::DriveForFolder('V', dir.Path())});
+    RecordingTaskHost host;
+    RecordingPresenter presenter;
+    TestInputs inputs;
+    inputs.bufferMB = 1;
+    EXPECT_EQ(Wipe::WipeRun(host, inputs).Execute(), RunOutcome::Failed);
+    ASSERT_EQ(presenter.shown.size(), 1u);
+    EXPECT_NE(presenter.shown[0].text.find("could not be wiped"), std::string::npos)
+        << presenter.shown[0].text;
+    EXPECT_EQ(host.Status(), QuillTPU::kFailedStatus);
+    EXPECT_EQ(Listing(dir / "wp_binary"), "-");
 }
 
 TEST(WipeChecks, MemoryAndLeftovers) {

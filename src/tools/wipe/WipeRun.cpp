@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace Wipe {
@@ -232,8 +233,17 @@ WipeRun::Round WipeRun::WriteRound(std::int32_t pass, std::int64_t& written,
         error = errno;
         if (error == EEXIST && taken < kMaxTakenNames)
             continue;
-        if (VolumeFull(error)) // not even a new file fits: no space can be taken
+        if (VolumeFull(error)) {
+            // Not even a new file fits: the space is taken, unless the volume
+            // ran out of files (a fixed number of inodes, all used) with room
+            // left, which must not pass for a finished wipe.
+            if (OutOfFiles() && freeBytes >= kMegabyte)
+                return FailRound("No more files can be created on the drive (it has no free "
+                                 "file entries left), so " +
+                                 QuillTPU::FormatSize(freeBytes) +
+                                 " of its free space could not be wiped.");
             return Round::PassEnds;
+        }
         return FailRound(FileErrorText("create", FFolder + FFileName, error));
     }
     // An unmarked file would be the user's for every later clean-up.
@@ -297,6 +307,13 @@ WipeRun::Round WipeRun::WriteRound(std::int32_t pass, std::int64_t& written,
         return FailRound(FileErrorText("close", FFolder + FFileName, errno));
     // Not a byte went: the volume takes nothing more.
     return done == 0 ? Round::PassEnds : Round::Next;
+}
+
+bool WipeRun::OutOfFiles() const {
+    struct statvfs volume {};
+    if (::fstatvfs(FFolderFd, &volume) != 0 || volume.f_files == 0)
+        return false; // unknown, or inodes made as needed (btrfs)
+    return (::geteuid() == 0 ? volume.f_ffree : volume.f_favail) == 0;
 }
 
 std::optional<std::int64_t> WipeRun::FreeBytes(int* error) {

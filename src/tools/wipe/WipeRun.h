@@ -62,6 +62,8 @@ private:
     RunOutcome Run(QuillTPU::TaskScope& scope);
     bool TakeWorkFolder();
     Round WriteRound(std::int32_t pass, std::int64_t& written, std::int64_t freeBytes);
+    // True when the volume has a fixed number of files and none is left.
+    bool OutOfFiles() const;
     std::optional<std::int64_t> FreeBytes(int* error);
     std::int64_t BufferMB();
     RunOutcome Fail(const std::string& message);
