@@ -289,10 +289,11 @@ TEST_F(MergeRunTest, FilesThatCannotBeOpenedOrReadEndTheRun) {
     EXPECT_EQ(RunExpecting<StreamReadError>(), "Stream read error");
     EXPECT_EQ(ReadAll(inputs.output), "A|");
 
-    // An output that cannot be created is reported by the first append.
+    // An output that cannot be created says so, with the reason, before
+    // anything is merged.
     inputs.output = out / "no such folder/out.txt";
-    EXPECT_EQ(RunExpecting<FileOpenError>(),
-              "Cannot open file \"" + inputs.output + "\". No such file or directory");
+    EXPECT_EQ(RunExpecting<FileCreateError>(),
+              "Cannot create file \"" + inputs.output + "\". No such file or directory");
     EXPECT_TRUE(presenter.shown.empty());
 }
 

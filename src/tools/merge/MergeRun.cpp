@@ -1,6 +1,7 @@
 #include "tools/merge/MergeRun.h"
 
 #include "platform/Clock.h"
+#include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "tools/merge/FileAppend.h"
 #include "tools/merge/NarrowText.h"
@@ -36,14 +37,17 @@ RunOutcome MergeRun::Execute() {
     if (FCodeset.empty())
         FCodeset = UserCodeset();
 
-    // A failure to create or empty the output is not reported here: the
-    // first append cannot open the output and says so.
     const std::string output = FInputs.OutputName();
-    // Only an explicit No empties an existing output; Enter, Escape and a
-    // closed box keep what it holds.
-    if (!FileExists(output) ||
-        !QuillTPU::MessagePresenter().ConfirmUnlessNo(kConfirmCaption, kConfirmText))
+    if (!FileExists(output)) {
+        // A new output that cannot be made says why at once ("Permission
+        // denied"); the first append would only find it missing.
+        Platform::File::Create(output).Close();
+    } else if (!QuillTPU::MessagePresenter().ConfirmUnlessNo(kConfirmCaption, kConfirmText)) {
+        // Only an explicit No empties an existing output; Enter, Escape and
+        // a closed box keep what it holds. A failure to empty it shows at
+        // the first append, which cannot open it either.
         QuillTPU::StringToFile(output, std::string(), true);
+    }
 
     const std::vector<std::string> files = FInputs.ListedFiles();
     const auto count = static_cast<std::int64_t>(files.size());
