@@ -346,12 +346,12 @@ std::optional<DriveSpace> VolumeSpace(const Drive& drive, int* error) {
     const auto blocks = QueryVolumeBlocks(drive.root, error);
     if (!blocks)
         return std::nullopt;
-    // Free space is what the calling user may fill: the blocks kept for
-    // root are not a plain user's, but root fills them too (a wipe run as
-    // root that stopped short of them would leave deleted data readable).
-    const std::uint64_t usable = ::geteuid() == 0 ? blocks->blocksFree : blocks->blocksAvailable;
+    // Free space is what a user may fill, as the system's own tools show it;
+    // the blocks kept for root are counted apart, for the one who fills
+    // them (a wipe run by root).
     DriveSpace space;
-    if (!MultiplyBytes(usable, blocks->blockSize, &space.freeBytes) ||
+    if (!MultiplyBytes(blocks->blocksAvailable, blocks->blockSize, &space.freeBytes) ||
+        !MultiplyBytes(blocks->blocksFree, blocks->blockSize, &space.freeBytesForRoot) ||
         !MultiplyBytes(blocks->blocks, blocks->blockSize, &space.totalBytes)) {
         if (error)
             *error = EOVERFLOW;

@@ -20,8 +20,12 @@ namespace Platform {
 enum class DriveKind { Unknown, Removable, Fixed, Network, CDRom, RamDisk };
 
 struct DriveSpace {
-    std::int64_t freeBytes = 0;  // available to the calling user (to root: all free)
+    std::int64_t freeBytes = 0;  // available to a user
     std::int64_t totalBytes = 0; // the whole volume
+    // Free with the blocks kept for root, which root may fill too (some
+    // volumes refuse even root; a write then finds the volume full).
+    // 0: not known, take freeBytes.
+    std::int64_t freeBytesForRoot = 0;
 };
 
 struct Drive {
