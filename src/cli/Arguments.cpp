@@ -40,6 +40,15 @@ std::string Upper(std::string text) {
 } // namespace
 
 Arguments::Arguments(const std::vector<OptionRule>& rules, const std::vector<std::string>& args) {
+    // A help request wins over a mistake elsewhere on the line; a value that
+    // happens to read "-h" (a name, a separator) is no request.
+    for (std::size_t i = 0; i < args.size() && args[i] != "--"; ++i) {
+        if (args[i] == "--help" || args[i] == "-h")
+            throw HelpRequested{};
+        const OptionRule* rule = FindRule(rules, args[i]);
+        if (rule && rule->takesValue)
+            ++i;
+    }
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];

@@ -17,6 +17,10 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// "--help" or "-h" where an option may stand (not as an option's value,
+// not after "--"): the caller shows the help and does nothing else.
+struct HelpRequested {};
+
 struct OptionRule {
     std::string name; // "--size"
     bool takesValue = false;
@@ -26,7 +30,8 @@ struct OptionRule {
 class Arguments {
 public:
     // args: everything after the command name. "--opt value" and
-    // "--opt=value" are both accepted; "--" ends the options.
+    // "--opt=value" are both accepted; "--" ends the options. Raises
+    // HelpRequested before any mistake is reported.
     Arguments(const std::vector<OptionRule>& rules, const std::vector<std::string>& args);
 
     bool Has(const std::string& name) const { return FValues.count(name) != 0; }

@@ -24,7 +24,7 @@ Options:
                      written as CR LF; at most 1024 characters, each written
                      as one byte (the low 8 bits of its code), as the window
                      writes them
-  --text-file PATH   the same with the UTF-8 text of a file, as it is
+  --text-file PATH   the same with the UTF-8 text of a regular file, as it is
   --unique           append 1024 random bytes to every file (with --text or
                      --text-file only)
   --buffer SIZE      block size, 1KB to 100MB in whole KB (default 10MB);
@@ -80,15 +80,15 @@ Options:
   --mask MASKS       file masks separated by ";", such as '*.txt' or
                      '*.log;*.txt' (default *.*); * and ? as wildcards, case
                      ignored
-  --separator TEXT   the text written after every file; "
-" is a line break,
+  --separator TEXT   the text written after every file; "\n" is a line break,
                      written as CR LF (default: a line "==== New file ==="
                      between line breaks); '' for none
   --append           when OUTPUT exists, add to its end
   --replace          when OUTPUT exists, start it afresh
 Without --append or --replace an existing OUTPUT is asked about on a
-terminal and left unchanged otherwise. Ctrl+C stops between two files; the
-output keeps what was written.
+terminal and left unchanged otherwise. A character device (/dev/null) as
+OUTPUT is written to without a question; a FIFO or block device is refused.
+Ctrl+C stops between two files; the output keeps what was written.
 )";
 
 } // namespace

@@ -3,11 +3,17 @@
 #include "cli/Arguments.h"
 #include "cli/Command.h"
 #include "cli/Support.h"
+#include "platform/File.h"
 #include "tools/generator/GeneratorRun.h"
 #include "util/QuillTPU.h"
 
-#include <fstream>
-#include <sstream>
+#include <cerrno>
+#include <filesystem>
+#include <stdexcept>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace Cli {
 
@@ -64,13 +70,66 @@ std::u16string FillText(const std::string& option, const std::string& utf8) {
     return *text;
 }
 
+// No valid text of more bytes fits the limit: a UTF-8 character of n bytes
+// is at least n / 3 UTF-16 units.
+constexpr std::size_t kFillTextMaxBytes = kFillTextLimit * 3;
+
+// The fill text of a regular file. Without blocking: a FIFO or a terminal
+// would wait for input the user may never give, and a device like
+// /dev/zero never ends. Reads one byte past what the limit can need, so a
+// huge file is never held in memory.
 std::string ReadTextFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw UsageError("--text-file: cannot read \"" + path + "\"");
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
+    int fd;
+    do
+        fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        throw UsageError("--text-file: cannot read \"" + path +
+                         "\": " + Platform::ErrorText(errno));
+    const struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        throw UsageError("--text-file: cannot read \"" + path +
+                         "\": " + Platform::ErrorText(errno));
+    if (S_ISDIR(info.st_mode))
+        throw UsageError("--text-file: \"" + path + "\" is a folder; name a text file");
+    if (!S_ISREG(info.st_mode))
+        throw UsageError("--text-file: \"" + path +
+                         "\" is no regular file (a pipe, terminal or device); name a text file");
+    std::string content(kFillTextMaxBytes + 1, '\0');
+    std::size_t got = 0;
+    while (got < content.size()) {
+        const ssize_t n = ::read(fd, content.data() + got, content.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw UsageError("--text-file: cannot read \"" + path +
+                             "\": " + Platform::ErrorText(errno));
+        if (n == 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    if (got > kFillTextMaxBytes)
+        throw UsageError("--text-file: the text has more than " + std::to_string(kFillTextLimit) +
+                         " characters; at most " + std::to_string(kFillTextLimit) + " are allowed");
+    content.resize(got);
+    return content;
+}
+
+// The folder against the current folder: the folders above a relative
+// name are made from an anchored path.
+std::string AbsoluteFolder(const std::string& folder) {
+    if (folder.front() == '/')
+        return folder;
+    std::error_code error;
+    const auto absolute = std::filesystem::absolute(folder, error);
+    if (error)
+        throw std::runtime_error("FOLDER \"" + folder +
+                                 "\": the current folder is unknown: " + error.message());
+    return absolute.string();
 }
 
 // The size line's figures: one file (with its unique tail) times the count.
@@ -102,7 +161,7 @@ int RunGenerate(const std::vector<std::string>& args, Context& context) {
     arguments.OneOf({"--random", "--text", "--text-file"});
 
     CliGeneratorInputs inputs;
-    inputs.folder = arguments.Single("FOLDER");
+    inputs.folder = AbsoluteFolder(arguments.Single("FOLDER"));
     if (const auto count = arguments.Value("--count"))
         inputs.count = static_cast<std::int32_t>(ParseWhole("--count", *count, 1, kMaxCount));
     if (const auto text = arguments.Value("--size")) {

@@ -4,6 +4,7 @@
 #include "cli/Command.h"
 #include "cli/Support.h"
 #include "components/FileMask.h"
+#include "platform/Errors.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "tools/merge/MergeRun.h"
@@ -11,6 +12,7 @@
 #include "util/TaskScope.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include <sys/stat.h>
 
@@ -21,6 +23,12 @@ namespace {
 // Ctrl+C between two files: the output keeps what was written.
 struct MergeCanceled {};
 
+// A folder that exists but cannot be listed: a failure, not a wrong usage.
+class FolderUnreadable : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 class CliMergeInputs final : public Merge::IMergeInputs {
 public:
     std::vector<std::string> files;
@@ -28,12 +36,16 @@ public:
     std::string output;
     std::string separator = Merge::kDefaultSeparator;
 
+    // The file being appended (counted by the folder reads), for messages.
+    std::size_t current = 0;
+
     std::vector<std::string> ListedFiles() override { return files; }
     // The run reads the folder once for every file, before it appends that
     // file: the one place between two files where it can stop.
     std::string Folder() override {
         if (CancelSignalled())
             throw MergeCanceled{};
+        ++current;
         return folder;
     }
     std::string OutputName() override { return output; }
@@ -65,7 +77,8 @@ std::vector<std::string> ListFiles(const std::string& folder, const std::string&
     int error = 0;
     const auto entries = Platform::ListFolder(folder, &error);
     if (!entries)
-        throw UsageError("FOLDER \"" + folder + "\" cannot be read: " + Platform::ErrorText(error));
+        throw FolderUnreadable("FOLDER \"" + folder +
+                               "\" cannot be read: " + Platform::ErrorText(error));
     const auto outputIdentity = Identity(output);
     std::vector<std::string> names;
     for (const auto& entry : *entries) {
@@ -97,6 +110,27 @@ std::vector<std::string> ListFiles(const std::string& folder, const std::string&
     return names;
 }
 
+bool IsCharacterDevice(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISCHR(info.st_mode);
+}
+
+// What an existing output that is no regular file allows: a character
+// device (/dev/null, a terminal) is written to, with nothing to empty or
+// replace; a FIFO without a reader would block and a block device would be
+// overwritten, so those are refused. Empty when the output may be used.
+std::string DeviceRefusal(const std::string& output) {
+    struct stat info {};
+    if (::stat(output.c_str(), &info) != 0 || S_ISREG(info.st_mode) || S_ISCHR(info.st_mode))
+        return {};
+    const char* what = S_ISFIFO(info.st_mode)   ? "a FIFO (a pipe)"
+                       : S_ISBLK(info.st_mode)  ? "a block device"
+                       : S_ISSOCK(info.st_mode) ? "a socket"
+                                                : "no file";
+    return "OUTPUT \"" + output + "\" is " + what +
+           "; merge into a regular file or a character device";
+}
+
 } // namespace
 
 int RunMerge(const std::vector<std::string>& args, Context& context) {
@@ -117,8 +151,17 @@ int RunMerge(const std::vector<std::string>& args, Context& context) {
         throw UsageError("OUTPUT \"" + inputs.output + "\" is a folder; name a file");
     if (const auto separator = arguments.Value("--separator"))
         inputs.separator = UnescapeText(*separator);
-    inputs.files =
-        ListFiles(inputs.folder, arguments.Value("--mask").value_or("*.*"), inputs.output);
+    if (const std::string refusal = DeviceRefusal(inputs.output); !refusal.empty()) {
+        context.presenter.ShowMessage(QuillTPU::MessageKind::Error, "", refusal);
+        return kExitFailed;
+    }
+    try {
+        inputs.files =
+            ListFiles(inputs.folder, arguments.Value("--mask").value_or("*.*"), inputs.output);
+    } catch (const FolderUnreadable& e) {
+        context.presenter.ShowMessage(QuillTPU::MessageKind::Error, "", e.what());
+        return kExitFailed;
+    }
 
     // The run asks whether to merge into an existing output (Yes) or to
     // start it afresh (No). Here No must never empty a file by default.
@@ -140,6 +183,10 @@ int RunMerge(const std::vector<std::string>& args, Context& context) {
         if (!append)
             return CancelSignalled() ? kExitCanceled : kExitFailed;
         context.presenter.SetAnswer(*append);
+    } else if (IsCharacterDevice(inputs.output)) {
+        // A device: the run's question whether to add to it is answered
+        // Yes, so it appends instead of trying to empty it.
+        context.presenter.SetAnswer(true);
     }
     if (CancelSignalled())
         return kExitCanceled;
@@ -151,6 +198,18 @@ int RunMerge(const std::vector<std::string>& args, Context& context) {
     } catch (const MergeCanceled&) {
         context.host.SetStatus(QuillTPU::kCanceledStatus);
         return kExitCanceled;
+    } catch (const StreamWriteError& e) {
+        // The run's text names neither the file nor the reason.
+        throw StreamWriteError("Cannot write file \"" + inputs.output + "\". " +
+                                   Platform::ErrorText(e.Code()),
+                               e.Code());
+    } catch (const StreamReadError& e) {
+        if (inputs.current == 0 || inputs.current > inputs.files.size())
+            throw;
+        throw StreamReadError(
+            "Cannot read file \"" + QuillTPU::AddTrailingDelimiter(inputs.folder) +
+                inputs.files[inputs.current - 1] + "\". " + Platform::ErrorText(e.Code()),
+            e.Code());
     }
     return kExitDone;
 }

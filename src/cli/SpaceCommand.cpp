@@ -84,19 +84,23 @@ int RunSpace(const std::vector<std::string>& args, Context& context) {
     std::size_t mountWidth = 0;
     std::size_t labelWidth = 0;
     std::size_t figuresWidth = 0;
+    std::vector<std::string> mounts;
+    std::vector<std::string> labels;
     for (const Row& row : rows) {
+        mounts.push_back(EscapeControls(row.drive.mountPoint));
+        labels.push_back(EscapeControls(row.label));
         figures.push_back(QuillTPU::FormatReal(row.freeBytes / kGigabyte, 2) + "GB of " +
                           QuillTPU::FormatReal(row.totalBytes / kGigabyte, 1) + "GB free.");
-        mountWidth = std::max(mountWidth, row.drive.mountPoint.size());
-        labelWidth = std::max(labelWidth, row.label.size());
+        mountWidth = std::max(mountWidth, mounts.back().size());
+        labelWidth = std::max(labelWidth, labels.back().size());
         figuresWidth = std::max(figuresWidth, figures.back().size());
     }
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const Row& row = rows[i];
-        std::string line = std::string(1, row.drive.letter) + ":  " +
-                           Padded(row.drive.mountPoint, mountWidth) + "  ";
+        std::string line =
+            std::string(1, row.drive.letter) + ":  " + Padded(mounts[i], mountWidth) + "  ";
         if (labelWidth)
-            line += Padded(row.label, labelWidth) + "  ";
+            line += Padded(labels[i], labelWidth) + "  ";
         line += Padded(figures[i], figuresWidth) + "  " + Bar(row.freePercent) + " " +
                 std::to_string(row.freePercent) + "%\n";
         std::fputs(line.c_str(), context.out);

@@ -10,6 +10,8 @@
 #include <cctype>
 #include <cstdlib>
 
+#include <unistd.h>
+
 namespace Cli {
 
 namespace {
@@ -34,7 +36,8 @@ private:
 // The log memo of the window: here stdout, or kept for the JSON.
 class CliSpeedLog final : public SpeedTest::ISpeedLog {
 public:
-    CliSpeedLog(std::FILE* out, bool print) : FOut(out), FPrint(print) {}
+    CliSpeedLog(TerminalTaskHost& host, std::FILE* out, bool print)
+        : FHost(host), FOut(out), FPrint(print), FOnTerminal(::isatty(::fileno(out)) == 1) {}
     void AppendLine(const std::string& line) override {
         // The memo's blank lines part one run from the next; a terminal
         // starts afresh.
@@ -43,6 +46,10 @@ public:
         FStarted = true;
         FLines.push_back(line);
         if (FPrint) {
+            // The status line on the same terminal is ended first, or the
+            // log line would continue it.
+            if (FOnTerminal)
+                FHost.Finish();
             std::fprintf(FOut, "%s\n", line.c_str());
             std::fflush(FOut);
         }
@@ -59,8 +66,10 @@ public:
     }
 
 private:
+    TerminalTaskHost& FHost;
     std::FILE* FOut;
     bool FPrint;
+    bool FOnTerminal;
     bool FStarted = false;
     std::vector<std::string> FLines;
 };
@@ -95,7 +104,7 @@ int RunSpeed(const std::vector<std::string>& args, Context& context) {
         return kExitCanceled;
 
     CliSpeedInputs inputs(letter, static_cast<std::int32_t>(sizeMB));
-    CliSpeedLog log(context.out, !json);
+    CliSpeedLog log(context.host, context.out, !json);
     SpeedTest::SpeedTestRun run(context.host, inputs, log);
     const SpeedTest::RunOutcome outcome = run.Execute();
     context.host.Finish();

@@ -104,6 +104,28 @@ std::string JsonString(const std::string& text) {
     return result + "\"";
 }
 
+std::string EscapeControls(const std::string& text) {
+    std::string result;
+    result.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\n')
+            result += "\\n";
+        else if (c == '\r')
+            result += "\\r";
+        else if (c == '\t')
+            result += "\\t";
+        else if (byte < 0x20 || byte == 0x7F) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+            result += escape;
+        } else {
+            result += c;
+        }
+    }
+    return result;
+}
+
 std::optional<std::int64_t> FreeBytesFor(const std::string& path) {
     std::string probe = path.empty() ? "." : path;
     for (;;) {

@@ -13,6 +13,10 @@ std::optional<std::u16string> Utf8ToUtf16(const std::string& text);
 std::string WithCrLf(const std::string& text);
 // A JSON string literal, quotes included.
 std::string JsonString(const std::string& text);
+// Control characters (a line break in a mount point, say) written as the
+// JSON output writes them, \n or \u001b, so one entry stays on one line
+// and cannot steer the terminal.
+std::string EscapeControls(const std::string& text);
 // Bytes available to the caller on the volume that holds path, or would
 // hold it once created (the nearest existing folder above it counts);
 // nullopt when the volume does not answer.

@@ -2,8 +2,11 @@
 // on the same runs, without a display.
 #include "cli/Arguments.h"
 #include "cli/Command.h"
+#include "platform/Errors.h"
+#include "platform/File.h"
 #include "util/QuillTPU.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -30,20 +33,32 @@ void PrintOverview(std::FILE* out) {
                  kProgram, kProgram);
 }
 
-bool AsksForHelp(const std::vector<std::string>& args) {
-    for (const auto& arg : args) {
-        if (arg == "--")
-            return false;
-        if (arg == "--help" || arg == "-h")
-            return true;
+// The error's text with the system's reason, unless the text gives it.
+std::string WithReason(const std::exception& e) {
+    std::string text = e.what();
+    if (const auto* system = dynamic_cast<const SystemError*>(&e); system && system->Code() != 0) {
+        const std::string reason = Platform::ErrorText(system->Code());
+        if (text.find(reason) == std::string::npos)
+            text += (text.empty() || text.back() == '.' ? " " : ". ") + reason;
     }
-    return false;
+    return text;
 }
 
-} // namespace
+// Results that did not all get out (a full disk, a closed pipe) make a
+// run that looked done a failure: a script must not take lost output for
+// the whole of it.
+int WithOutputChecked(int status) {
+    errno = 0;
+    const bool flushed = std::fflush(stdout) == 0;
+    const int code = errno;
+    if (flushed && !std::ferror(stdout))
+        return status;
+    std::fprintf(stderr, "Error: The results could not be written to standard output%s\n",
+                 flushed || code == 0 ? "." : (". " + Platform::ErrorText(code)).c_str());
+    return status == Cli::kExitDone ? Cli::kExitFailed : status;
+}
 
-int main(int argc, char** argv) {
-    const std::vector<std::string> all(argv + 1, argv + argc);
+int Run(const std::vector<std::string>& all) {
     if (all.empty()) {
         PrintOverview(stderr);
         return Cli::kExitUsage;
@@ -66,10 +81,6 @@ int main(int argc, char** argv) {
         return Cli::kExitUsage;
     }
     const std::vector<std::string> args(all.begin() + 1, all.end());
-    if (AsksForHelp(args)) {
-        std::printf("Usage: %s %s\n\n%s", kProgram, command->synopsis, command->help);
-        return Cli::kExitDone;
-    }
 
     // As the window does at start: every run draws its own names and bytes.
     QuillTPU::Randomize();
@@ -84,6 +95,10 @@ int main(int argc, char** argv) {
     int status;
     try {
         status = command->run(args, context);
+    } catch (const Cli::HelpRequested&) {
+        // Asked for before anything was done: the command reads its options first.
+        std::printf("Usage: %s %s\n\n%s", kProgram, command->synopsis, command->help);
+        status = Cli::kExitDone;
     } catch (const Cli::UsageError& e) {
         host.Finish();
         std::fprintf(stderr, "%s %s: %s\nTry '%s %s --help'.\n", kProgram, command->name, e.what(),
@@ -92,12 +107,16 @@ int main(int argc, char** argv) {
     } catch (const std::exception& e) {
         // A failure the run does not report itself (a failed read, say).
         host.Finish();
-        std::fprintf(stderr, "Error: %s\n", e.what());
+        std::fprintf(stderr, "Error: %s\n", WithReason(e).c_str());
         status = Cli::kExitFailed;
     }
     host.Finish();
     QuillTPU::SetMessagePresenter(nullptr);
-    if (std::fflush(stdout) != 0 && status == Cli::kExitDone)
-        status = Cli::kExitFailed; // the results did not all get out
     return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return WithOutputChecked(Run(std::vector<std::string>(argv + 1, argv + argc)));
 }

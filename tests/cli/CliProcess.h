@@ -11,9 +11,19 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+// How the child is started, where a test needs it otherwise.
+struct CliOptions {
+    std::string cwd;        // its current folder ("": ours)
+    std::string stdoutPath; // where its stdout goes ("": captured in CliResult::out)
+    // Root loses its override of file modes, as a user would be refused.
+    bool fileModesBindRoot = false;
+};
 
 struct CliResult {
     int status = -1;
@@ -23,17 +33,25 @@ struct CliResult {
 
 class CliProcess {
 public:
-    explicit CliProcess(std::vector<std::string> args) : FArgs(std::move(args)) {
+    explicit CliProcess(std::vector<std::string> args, const CliOptions& options = {})
+        : FArgs(std::move(args)) {
         const std::string outPath = FLogs / "out";
         const std::string errPath = FLogs / "err";
         FPid = ::fork();
         if (FPid == 0) {
             const int in = ::open("/dev/null", O_RDONLY);
-            const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const std::string outTo = options.stdoutPath.empty() ? outPath : options.stdoutPath;
+            const int out = ::open(outTo.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             ::dup2(in, 0);
             ::dup2(out, 1);
             ::dup2(err, 2);
+            if (!options.cwd.empty() && ::chdir(options.cwd.c_str()) != 0)
+                ::_exit(126);
+            if (options.fileModesBindRoot) {
+                ::prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE);
+                ::prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH);
+            }
             std::vector<char*> argv;
             std::string program = FV_CLI_PATH;
             argv.push_back(program.data());
@@ -82,6 +100,6 @@ private:
     bool FDone = false;
 };
 
-inline CliResult RunCli(std::vector<std::string> args) {
-    return CliProcess(std::move(args)).Wait();
+inline CliResult RunCli(std::vector<std::string> args, const CliOptions& options = {}) {
+    return CliProcess(std::move(args), options).Wait();
 }

@@ -110,9 +110,29 @@ TEST(GenerateCli, RandomNamesAndContentDifferBetweenRuns) {
     EXPECT_EQ(contents.size(), 4u); // each run seeds its own sequence
 }
 
+TEST(GenerateCli, RelativeFoldersLieInTheCurrentFolder) {
+    TempDir dir;
+    dir.Write("in/a.txt", "a");
+    CliOptions here;
+    here.cwd = dir.Path();
+    const CliResult made = RunCli(
+        {"generate", "--count", "1", "--size", "1KB", "--name", "t", "--ext", "txt", "new/sub"},
+        here);
+    EXPECT_EQ(made.status, 0) << made.err;
+    EXPECT_EQ(SizeOf(dir / "new/sub/t1.txt"), 1024);
+    EXPECT_EQ(RunCli({"merge", "--separator", "", "in", "m.txt"}, here).status, 0);
+    EXPECT_EQ(ReadAll(dir / "m.txt"), "a");
+}
+
 TEST(GenerateCli, BadUsageNamesTheOptionAndWritesNothing) {
     TempDir dir;
     const std::string out = dir / "out";
+    // Text files that must be refused without reading them whole or
+    // waiting for a writer.
+    const std::string fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string huge = dir.Write("huge.txt", "");
+    fs::resize_file(huge, std::uintmax_t{1} << 36); // sparse
     struct Case {
         std::vector<std::string> args;
         std::string named; // what the message must name
@@ -133,6 +153,10 @@ TEST(GenerateCli, BadUsageNamesTheOptionAndWritesNothing) {
         {{"generate", "--text", "", out}, "--text"},
         {{"generate", "--text", std::string(1025, 'x'), out}, "--text"},
         {{"generate", "--text-file", dir / "missing", out}, "--text-file"},
+        {{"generate", "--text-file", dir.Path(), out}, "is a folder"},
+        {{"generate", "--text-file", fifo, out}, "no regular file"},
+        {{"generate", "--text-file", "/dev/zero", out}, "no regular file"},
+        {{"generate", "--text-file", huge, out}, "more than 1024"},
         {{"generate", "--unique", out}, "--unique"},
         {{"generate", "--name", "a/b", out}, "--name"},
         {{"generate", "--count", "1", "--count", "2", out}, "--count"},
@@ -165,10 +189,38 @@ TEST(GenerateCli, HelpAndVersion) {
         const CliResult result = RunCli({command, "--help"});
         EXPECT_EQ(result.status, 0);
         EXPECT_EQ(result.out.rfind("Usage: ferrovane-cli " + command, 0), 0u) << result.out;
+        if (command == "merge" || command == "generate") {
+            EXPECT_NE(result.out.find("\"\\n\" is a line break"), std::string::npos) << result.out;
+        }
     }
     const CliResult version = RunCli({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, std::string("ferrovane-cli ") + FV_VERSION + "\n");
+
+    // "-h" as an option's value is that value, not a request for help.
+    TempDir dir;
+    const CliResult named = RunCli(
+        {"generate", "--count", "1", "--size", "1B", "--name", "-h", "--text", "x", dir.Path()});
+    EXPECT_EQ(named.status, 0) << named.out;
+    EXPECT_EQ(Names(dir.Path()), std::vector<std::string>{"-h1.Bin"});
+}
+
+TEST(GenerateCli, ResultsLostOnAFullStdoutFailTheRun) {
+    std::vector<std::vector<std::string>> runs = {{"--help"}, {"merge", "--help"}, {"space"}};
+    std::string why;
+    const auto volume = TestVolume::Tmpfs(4 * 1048576, false, &why);
+    if (volume) // the log lines go out during the run, not at its end
+        runs.push_back({"speed", "--size", "1MB", volume->MountPoint()});
+    CliOptions full;
+    full.stdoutPath = "/dev/full";
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.front());
+        const CliResult result = RunCli(run, full);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_NE(result.err.find("standard output"), std::string::npos) << result.err;
+    }
+    if (!volume)
+        GTEST_SKIP() << "speed: " << why;
 }
 
 TEST(GenerateCli, MoreThanTheFreeSpaceNeedsYes) {

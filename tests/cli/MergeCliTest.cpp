@@ -1,11 +1,14 @@
 // ferrovane-cli merge: the output, the question about an existing output,
 // and a cancel between two files.
 #include "CliProcess.h"
+#include "TestVolume.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -51,6 +54,52 @@ TEST(MergeCli, JoinsTheListedFilesWithTheSeparator) {
         EXPECT_EQ(result.status, c.status) << result.err;
         EXPECT_EQ(ReadAll(c.output), c.after);
     }
+}
+
+TEST(MergeCli, OutputsThatAreNoRegularFile) {
+    TempDir dir;
+    dir.Write("in/a.txt", "a");
+    const std::string fifo = dir / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    struct Case {
+        std::string output;
+        int status;
+        std::string said; // in stderr
+    };
+    // A device has nothing to add to or replace: no question, no answer.
+    for (const Case& c : std::vector<Case>{{"/dev/null", 0, ""}, {fifo, 1, "is a FIFO"}}) {
+        for (const bool replace : {false, true}) {
+            SCOPED_TRACE(c.output + (replace ? " --replace" : ""));
+            const CliResult result =
+                RunCli({"merge", replace ? "--replace" : "--mask=*", dir / "in", c.output});
+            EXPECT_EQ(result.status, c.status) << result.err;
+            EXPECT_EQ(result.err.find("answered"), std::string::npos) << result.err;
+            EXPECT_NE(result.err.find(c.said), std::string::npos) << result.err;
+        }
+    }
+}
+
+TEST(MergeCli, FailuresNameTheFileAndTheReason) {
+    TempDir dir;
+    dir.Write("locked/a.txt", "a");
+    fs::permissions(dir / "locked", fs::perms::none);
+    CliOptions user;
+    user.fileModesBindRoot = true;
+    const CliResult unreadable = RunCli({"merge", dir / "locked", dir / "out"}, user);
+    EXPECT_EQ(unreadable.status, 1) << unreadable.err;
+    EXPECT_NE(unreadable.err.find("Permission denied"), std::string::npos) << unreadable.err;
+    fs::permissions(dir / "locked", fs::perms::owner_all);
+
+    std::string why;
+    const auto volume = TestVolume::Tmpfs(1048576, false, &why);
+    if (!volume)
+        GTEST_SKIP() << why;
+    dir.Write("in/big", std::string(2 * 1048576, 'x'));
+    const std::string out = volume->MountPoint() + "/out";
+    const CliResult full = RunCli({"merge", dir / "in", out});
+    EXPECT_EQ(full.status, 1);
+    EXPECT_NE(full.err.find("\"" + out + "\". No space left on device"), std::string::npos)
+        << full.err;
 }
 
 TEST(MergeCli, SignalStopsBetweenTwoFiles) {

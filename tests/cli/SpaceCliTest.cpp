@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <regex>
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -23,9 +26,17 @@ std::vector<std::string> JsonObjects(const std::string& json) {
 TEST(SpaceCli, JsonHasEveryFieldForEveryDriveOfTheList) {
     std::string why;
     const auto volume = TestVolume::Tmpfs(4 * 1048576, false, &why); // null when not root
+    // A mount point with a line break is still one line of the listing.
+    TempDir dir;
+    const std::string broken = dir / "line\nbreak";
+    fs::create_directory(broken);
+    const bool brokenMounted =
+        volume && ::mount("tmpfs", broken.c_str(), "tmpfs", 0, "size=1m") == 0;
 
     const CliResult json = RunCli({"space", "--json"});
     const CliResult text = RunCli({"space"});
+    if (brokenMounted)
+        ::umount2(broken.c_str(), MNT_DETACH);
     ASSERT_EQ(json.status, 0) << json.err;
     ASSERT_EQ(text.status, 0) << text.err;
     EXPECT_EQ(json.out.front(), '[');
@@ -40,6 +51,8 @@ TEST(SpaceCli, JsonHasEveryFieldForEveryDriveOfTheList) {
 
     if (!volume)
         GTEST_SKIP() << "figures of a volume of known size: " << why;
+    EXPECT_TRUE(brokenMounted);
+    EXPECT_NE(text.out.find(dir.Path() + "/line\\nbreak "), std::string::npos) << text.out;
     const std::string mount = "\"mountPoint\": \"" + volume->MountPoint() + "\"";
     const auto ours = std::find_if(objects.begin(), objects.end(), [&](const std::string& o) {
         return o.find(mount) != std::string::npos;

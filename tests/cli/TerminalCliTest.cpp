@@ -1,6 +1,7 @@
 // ferrovane-cli on a terminal (a pseudo-terminal here): questions are asked
 // and answered there, and progress is one line rewritten in place.
 #include "TempDir.h"
+#include "TestVolume.h"
 
 #include <gtest/gtest.h>
 
@@ -97,4 +98,18 @@ TEST(TerminalCli, AsksTheFreeSpaceQuestionAndRewritesTheProgressLine) {
         ++files;
     }
     EXPECT_EQ(files, 2);
+}
+
+TEST(TerminalCli, SpeedLogLinesStartOnALineOfTheirOwn) {
+    std::string why;
+    const auto volume = TestVolume::Tmpfs(4 * 1048576, false, &why);
+    if (!volume)
+        GTEST_SKIP() << why;
+    const TerminalRun run = RunOnTerminal({"speed", "--size", "1MB", volume->MountPoint()});
+    EXPECT_EQ(run.status, 0) << run.screen;
+    for (const std::string line : {"Drive ", "Free space: "}) {
+        const std::size_t at = run.screen.find(line);
+        ASSERT_NE(at, std::string::npos) << run.screen;
+        EXPECT_EQ(run.screen[at - 1], '\n') << run.screen;
+    }
 }
