@@ -113,3 +113,13 @@ TEST(TerminalCli, SpeedLogLinesStartOnALineOfTheirOwn) {
         EXPECT_EQ(run.screen[at - 1], '\n') << run.screen;
     }
 }
+
+// Merging onto the terminal itself (a device that cannot seek).
+TEST(TerminalCli, MergesOntoTheTerminal) {
+    TempDir dir;
+    dir.Write("in/a.txt", "first-part");
+    dir.Write("in/b.txt", "second-part");
+    const TerminalRun run = RunOnTerminal({"merge", "--separator", "|", dir / "in", "/dev/stdout"});
+    EXPECT_EQ(run.status, 0) << run.screen;
+    EXPECT_NE(run.screen.find("first-part|second-part|"), std::string::npos) << run.screen;
+}

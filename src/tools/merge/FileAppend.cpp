@@ -95,6 +95,9 @@ public:
     // Returns the new position.
     std::int64_t SeekToEnd() {
         const off_t position = ::lseek(FFd, 0, SEEK_END);
+        // A terminal cannot seek; what is written to it simply follows.
+        if (position < 0 && errno == ESPIPE && !S_ISREG(FStat.st_mode))
+            return 0;
         if (position < 0) {
             const int code = errno;
             throw SystemError("Cannot seek in \"" + FPath + "\". " + Platform::ErrorText(code),
@@ -190,6 +193,9 @@ void MergeOutput::Reach(const std::string& name, bool create) {
     if (FFd >= 0 && name == FName) {
         struct stat st {};
         if (::stat(name.c_str(), &st) == 0 && st.st_dev == FDevice && st.st_ino == FInode) {
+            // A device (a terminal, /dev/null) has no end to reach.
+            if (!S_ISREG(st.st_mode))
+                return;
             if (st.st_size != FPosition)
                 // Another program wrote to it: our bytes go after its.
                 FPosition = static_cast<std::int64_t>(::lseek(FFd, 0, SEEK_END));
