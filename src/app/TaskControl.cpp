@@ -34,7 +34,10 @@ void TTaskControl::BeginTask() {
     const QScreen* screen = FWindow->screen();
     const qreal hz = screen ? screen->refreshRate() : 60.0;
     FRefreshMs = hz >= 1.0 ? std::max(1, static_cast<int>(1000.0 / hz)) : 16;
+    const bool wasBusy = FBusy;
     FBusy = true;
+    if (!wasBusy)
+        emit TaskStarted();
 }
 
 void TTaskControl::EndTask() {

@@ -47,6 +47,8 @@ public:
     static constexpr const char* kCanceling = "Canceling...";
 
 signals:
+    // The window went busy (the first BeginTask of a task).
+    void TaskStarted();
     // The window went back to idle (EndTask).
     void TaskEnded();
 

@@ -215,6 +215,26 @@ private slots:
                  5);
     }
 
+    // While a task runs the tools' start buttons are off (a start would be
+    // refused); afterwards they are back, a button its tab turned off stays off.
+    void startButtonsRestDuringATask() {
+        TMainForm& form = *FForm;
+        const char* const starts[] = {"btnGenerate", "btnSpeedMe", "btnWipe"};
+        auto* wipe = Control<QPushButton>(&form, "btnWipe");
+        wipe->setEnabled(false); // as if its tab had a reason
+        std::vector<std::string> enabledDuring;
+        QVERIFY(form.Tasks().RunTaskHandler([&] {
+            QuillTPU::TaskScope task(form.Tasks());
+            for (const char* name : starts)
+                if (Control<QPushButton>(&form, name)->isEnabled())
+                    enabledDuring.push_back(name);
+        }));
+        QVERIFY(enabledDuring.empty());
+        QVERIFY(Control<QPushButton>(&form, "btnGenerate")->isEnabled());
+        QVERIFY(Control<QPushButton>(&form, "btnSpeedMe")->isEnabled());
+        QVERIFY(!wipe->isEnabled());
+    }
+
     // A question open when a stop signal comes would hold the program until
     // somebody answers: it is answered No, and the window closes.
     void aStopSignalAnswersAnOpenQuestionNo() {

@@ -90,15 +90,20 @@ protected:
     template <typename Tab> void ConnectRadio(QAbstractButton* radio, void (Tab::*handler)()) {
         ErrorReporting::ConnectRadio(radio, static_cast<Tab*>(this), handler);
     }
-    // The start button of a tool: its handler runs as a task.
+    // The start button of a tool: its handler runs as a task. While any task
+    // runs, the start buttons are disabled (a second task would be refused:
+    // a button that did nothing would leave the user guessing).
     template <typename Tab> void ConnectTask(QAbstractButton* start, void (Tab::*handler)()) {
         auto* tab = static_cast<Tab*>(this);
         QObject::connect(start, &QAbstractButton::clicked, this, [this, tab, handler] {
             FHost.Tasks().RunTaskHandler([tab, handler] { (tab->*handler)(); });
         });
+        HoldDuringTasks(start);
     }
 
 private:
+    void HoldDuringTasks(QAbstractButton* start);
+
     ITabHost& FHost;
     QString FCaption;
 };
