@@ -14,12 +14,9 @@ QSize FitMinimum(QSize designed, const QRect& available) {
 QRect FitOnScreen(const QRect& wanted, const QRect& available) {
     if (!available.isValid())
         return wanted;
-    QRect withTitle = wanted.adjusted(0, -kTitleAllowance, 0, 0);
-    if (available.contains(withTitle))
+    if (available.contains(wanted.adjusted(0, -kTitleAllowance, 0, 0)))
         return wanted;
-    const QSize size(std::min(wanted.width(), available.width()),
-                     std::min(wanted.height(), std::max(1, available.height() - kTitleAllowance)));
-    QRect placed(QPoint(0, 0), size);
+    QRect placed(QPoint(0, 0), FitMinimum(wanted.size(), available));
     placed.moveCenter(available.center());
     placed.moveTop(std::max(placed.top(), available.top() + kTitleAllowance));
     placed.moveLeft(std::max(placed.left(), available.left()));
