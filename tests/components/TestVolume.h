@@ -15,11 +15,13 @@
 
 class TestVolume {
 public:
-    // A tmpfs of `bytes` bytes; nullptr (with the reason) when it cannot be
-    // mounted.
-    static std::unique_ptr<TestVolume> Tmpfs(std::uint64_t bytes, bool readOnly, std::string* why) {
+    // A tmpfs of `bytes` bytes, with further mount options if given
+    // ("nr_inodes=4"); nullptr (with the reason) when it cannot be mounted.
+    static std::unique_ptr<TestVolume> Tmpfs(std::uint64_t bytes, bool readOnly, std::string* why,
+                                             const std::string& moreOptions = "") {
         auto volume = std::unique_ptr<TestVolume>(new TestVolume);
-        const std::string options = "size=" + std::to_string(bytes);
+        const std::string options =
+            "size=" + std::to_string(bytes) + (moreOptions.empty() ? "" : "," + moreOptions);
         if (::mount("tmpfs", volume->MountPoint().c_str(), "tmpfs", readOnly ? MS_RDONLY : 0,
                     options.c_str()) != 0) {
             *why = "cannot mount a tmpfs (needs root)";

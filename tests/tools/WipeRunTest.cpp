@@ -376,16 +376,11 @@ TEST(WipeFailures, StopInsteadOfEndlessRounds) {
 
 // A volume out of files (inodes) with room left: not a finished wipe.
 TEST(WipeFailures, NoFileLeftWithRoomLeftIsNoSuccess) {
-    if (!RunningAsRoot())
-        GTEST_SKIP() << "mounting a tmpfs needs root";
-    TempDir dir;
-    if (::mount("tmpfs", dir.Path().c_str(), "tmpfs", 0, "size=16m,nr_inodes=4") != 0)
-        GTEST_SKIP() << "cannot mount a tmpfs";
-    struct Unmount {
-        std::string point;
-        ~Unmount() { ::umount2(point.c_str(), MNT_DETACH); }
-    } unmount{dir.Path()};
-    Platform::ScopedDriveTable table({Platform::DriveForFolder('V', dir.Path())});
+    std::string why;
+    const auto volume = TestVolume::Tmpfs(16 * MB, false, &why, "nr_inodes=4");
+    if (!volume)
+        GTEST_SKIP() << why;
+    Platform::ScopedDriveTable table({Platform::DriveForFolder('V', volume->MountPoint())});
     RecordingTaskHost host;
     RecordingPresenter presenter;
     TestInputs inputs;
@@ -395,7 +390,7 @@ TEST(WipeFailures, NoFileLeftWithRoomLeftIsNoSuccess) {
     EXPECT_NE(presenter.shown[0].text.find("could not be wiped"), std::string::npos)
         << presenter.shown[0].text;
     EXPECT_EQ(host.Status(), QuillTPU::kFailedStatus);
-    EXPECT_EQ(Listing(dir / "wp_binary"), "-");
+    EXPECT_EQ(Listing(volume->MountPoint() + "/wp_binary"), "-");
 }
 
 TEST(WipeChecks, MemoryAndLeftovers) {
