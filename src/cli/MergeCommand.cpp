@@ -20,9 +20,6 @@ namespace Cli {
 
 namespace {
 
-// Ctrl+C between two files: the output keeps what was written.
-struct MergeCanceled {};
-
 // A folder that exists but cannot be listed: a failure, not a wrong usage.
 class FolderUnreadable : public std::runtime_error {
 public:
@@ -36,18 +33,8 @@ public:
     std::string output;
     std::string separator = Merge::kDefaultSeparator;
 
-    // The file being appended (counted by the folder reads), for messages.
-    std::size_t current = 0;
-
     std::vector<std::string> ListedFiles() override { return files; }
-    // The run reads the folder once for every file, before it appends that
-    // file: the one place between two files where it can stop.
-    std::string Folder() override {
-        if (CancelSignalled())
-            throw MergeCanceled{};
-        ++current;
-        return folder;
-    }
+    std::string Folder() override { return folder; }
     std::string OutputName() override { return output; }
     std::string SeparatorText() override { return separator; }
 };
@@ -108,6 +95,13 @@ std::vector<std::string> ListFiles(const std::string& folder, const std::string&
     for (auto& [key, name] : keyed)
         names.push_back(std::move(name));
     return names;
+}
+
+// The run's failure texts begin with the window's line ("Stream write
+// error"); on a terminal the line that names the file and the reason says it all.
+std::string WithoutFirstLine(const std::string& text) {
+    const auto end = text.find("\r\n");
+    return end == std::string::npos ? text : text.substr(end + 2);
 }
 
 bool IsCharacterDevice(const std::string& path) {
@@ -192,26 +186,22 @@ int RunMerge(const std::vector<std::string>& args, Context& context) {
         return kExitCanceled;
 
     Merge::MergeRun run(context.host, inputs);
+    // Ctrl+C between two files, or between two pieces of a large one: the
+    // output keeps what was written.
+    run.SetStopCheck([] { return CancelSignalled(); });
+    Merge::RunOutcome outcome;
     try {
-        if (run.Execute() != Merge::RunOutcome::Done)
-            return kExitFailed;
-    } catch (const MergeCanceled&) {
+        outcome = run.Execute();
+    } catch (const StreamWriteError& e) {
+        throw StreamWriteError(WithoutFirstLine(e.what()), e.Code());
+    } catch (const StreamReadError& e) {
+        throw StreamReadError(WithoutFirstLine(e.what()), e.Code());
+    }
+    if (outcome == Merge::RunOutcome::Stopped) {
         context.host.SetStatus(QuillTPU::kCanceledStatus);
         return kExitCanceled;
-    } catch (const StreamWriteError& e) {
-        // The run's text names neither the file nor the reason.
-        throw StreamWriteError("Cannot write file \"" + inputs.output + "\". " +
-                                   Platform::ErrorText(e.Code()),
-                               e.Code());
-    } catch (const StreamReadError& e) {
-        if (inputs.current == 0 || inputs.current > inputs.files.size())
-            throw;
-        throw StreamReadError(
-            "Cannot read file \"" + QuillTPU::AddTrailingDelimiter(inputs.folder) +
-                inputs.files[inputs.current - 1] + "\". " + Platform::ErrorText(e.Code()),
-            e.Code());
     }
-    return kExitDone;
+    return outcome == Merge::RunOutcome::Done ? kExitDone : kExitFailed;
 }
 
 } // namespace Cli

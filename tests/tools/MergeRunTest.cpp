@@ -66,7 +66,8 @@ protected:
 
     RunOutcome Run() {
         Merge::MergeRun run(host, inputs);
-        run.SetClock([] { return 0u; });
+        run.SetClock([this, now = 0u]() mutable { return now += clockStep; });
+        run.SetStopCheck(stop);
         run.SetCodeset(codeset);
         return run.Execute();
     }
@@ -88,6 +89,8 @@ protected:
     RecordingTaskHost host;
     RecordingPresenter presenter;
     std::string codeset = "UTF-8";
+    std::uint32_t clockStep = 0; // milliseconds per clock reading
+    Merge::StopCheck stop;
 };
 
 } // namespace
@@ -206,29 +209,42 @@ TEST_F(MergeRunTest, SeparatorInTheNarrowCharacterSet) {
                                       "B?-\xE9");
 }
 
-TEST_F(MergeRunTest, OutputAmongItsSourcesIsLeftOut) {
+TEST_F(MergeRunTest, OutputAmongItsSourcesIsLeftOutOrKept) {
     // The output listed under its own name (a second merge into the folder
-    // it merges), through a link, and through a hard link: it is never
-    // copied into itself, gets no separator, and the files after it are
-    // merged too.
+    // it merges), through a link, and through a hard link. Yes: it is never
+    // copied into itself, gets no separator, the files after it are merged
+    // too, and the status line names it. No: emptying it would erase a
+    // listed file, so nothing is touched and a message names it.
     inputs.separator = "|";
-    for (const std::string how : {"itself", "link", "hard link"}) {
-        SCOPED_TRACE(how);
-        inputs.files.clear();
-        inputs.output = dir / "Merge Output File.txt";
-        dir.Write("Merge Output File.txt", "old|");
-        std::filesystem::remove(dir / "alias.txt");
-        if (how == "link")
-            std::filesystem::create_symlink(inputs.output, dir / "alias.txt");
-        if (how == "hard link")
-            std::filesystem::create_hard_link(inputs.output, dir / "alias.txt");
-        List({{"1.txt", "one"}});
-        inputs.files.push_back(how == "itself" ? "Merge Output File.txt" : "alias.txt");
-        List({{"3.txt", "three"}});
-        presenter.answer = true; // keep the old content
-        EXPECT_EQ(Run(), RunOutcome::Done);
-        EXPECT_EQ(ReadAll(inputs.output), "old|one|three|");
-        EXPECT_EQ(host.Status(), "File 2 of 2");
+    for (const bool yes : {true, false}) {
+        for (const std::string how : {"itself", "link", "hard link"}) {
+            SCOPED_TRACE(how + (yes ? " Yes" : " No"));
+            inputs.files.clear();
+            presenter.shown.clear();
+            inputs.output = dir / "Merge Output File.txt";
+            dir.Write("Merge Output File.txt", "old|");
+            std::filesystem::remove(dir / "alias.txt");
+            if (how == "link")
+                std::filesystem::create_symlink(inputs.output, dir / "alias.txt");
+            if (how == "hard link")
+                std::filesystem::create_hard_link(inputs.output, dir / "alias.txt");
+            const std::string listed = how == "itself" ? "Merge Output File.txt" : "alias.txt";
+            List({{"1.txt", "one"}});
+            inputs.files.push_back(listed);
+            List({{"3.txt", "three"}});
+            presenter.answer = yes;
+            EXPECT_EQ(Run(), yes ? RunOutcome::Done : RunOutcome::OutputListed);
+            EXPECT_EQ(ReadAll(inputs.output), yes ? "old|one|three|" : "old|");
+            if (yes) {
+                EXPECT_EQ(host.Status(), "Not merged, being the output file: \"" + listed + "\"");
+                EXPECT_TRUE(presenter.shown.empty());
+            } else {
+                ASSERT_EQ(presenter.shown.size(), 1u);
+                EXPECT_EQ(presenter.shown[0].text,
+                          "The output file is one of the files to merge:\r\n" + inputs.output +
+                              "\r\nIt was not emptied, and nothing was merged.");
+            }
+        }
     }
 }
 
@@ -259,6 +275,8 @@ TEST_F(MergeRunTest, OutputChangedBetweenFilesIsFollowedByItsName) {
         std::filesystem::remove(inputs.output);
         std::filesystem::remove(moved);
         inputs.outputReads = 0;
+        // The name is looked up again as often as the status line is painted.
+        clockStep = 50;
         // Reads: 1 at the start, then the content and the separator of each file.
         inputs.onOutputName = [&](int read) {
             if (read == 4)
@@ -283,10 +301,19 @@ TEST_F(MergeRunTest, FilesThatCannotBeOpenedOrReadEndTheRun) {
               "Cannot open file \"" + (dir / "gone.txt") + "\". No such file or directory");
     EXPECT_EQ(ReadAll(inputs.output), "A|");
 
+    // A name that leads to a device by the time it is merged (listed as a
+    // file): it would fill the volume with zeros.
+    std::filesystem::create_symlink("/dev/zero", dir / "gone.txt");
+    EXPECT_EQ(RunExpecting<FileOpenError>(),
+              "Cannot open file \"" + (dir / "gone.txt") + "\". It is not a regular file.");
+    EXPECT_EQ(ReadAll(inputs.output), "A|");
+
     // A file that opens but fails on its first read: the kernel copy gives up,
     // the blocks meet the failure and name it.
+    std::filesystem::remove(dir / "gone.txt");
     std::filesystem::create_symlink("/proc/self/mem", dir / "gone.txt");
-    EXPECT_EQ(RunExpecting<StreamReadError>(), "Stream read error");
+    EXPECT_EQ(RunExpecting<StreamReadError>(), "Stream read error\r\nCannot read file \"" +
+                                                   (dir / "gone.txt") + "\". Input/output error");
     EXPECT_EQ(ReadAll(inputs.output), "A|");
 
     // An output that cannot be created says so, with the reason, before
@@ -328,10 +355,29 @@ TEST_F(MergeRunTest, FullVolumeDuringAFileOrASeparatorEndsTheRun) {
         std::ofstream(folder + "first.bin", std::ios::binary) << first;
         std::ofstream(folder + "second.bin", std::ios::binary) << ""; // takes no room
         inputs.files = {"first.bin", "second.bin"};
-        EXPECT_EQ(RunExpecting<StreamWriteError>(), "Stream write error");
+        EXPECT_EQ(RunExpecting<StreamWriteError>(), "Stream write error\r\nCannot write file \"" +
+                                                        inputs.output +
+                                                        "\". No space left on device");
         const std::string merged = ReadAll(inputs.output);
         EXPECT_EQ(merged.size(), c.outputSize);
         EXPECT_TRUE(merged == first.substr(0, c.outputSize)) << "output is not the file's start";
         EXPECT_EQ(host.Status(), "File 0 of 1") << "the second file was started";
     }
+}
+
+TEST_F(MergeRunTest, StopIsSeenWithinALargeFile) {
+    // A stop asked for during a large file ends its copy after the current
+    // 64 MB piece, not at its end. (Sparse: it takes no room to make.)
+    const std::int64_t piece = std::int64_t{64} << 20;
+    dir.Write("small.txt", "s");
+    std::ofstream(dir / "large.bin").close();
+    std::filesystem::resize_file(dir / "large.bin", 2 * piece + 1);
+    inputs.files = {"small.txt", "large.bin", "small.txt"};
+    inputs.separator = "|";
+    int checks = 0;
+    // Before the first file, before the second, then between pieces.
+    stop = [&] { return ++checks == 3; };
+    EXPECT_EQ(Run(), RunOutcome::Stopped);
+    EXPECT_EQ(checks, 3);
+    EXPECT_EQ(std::filesystem::file_size(inputs.output), static_cast<std::uintmax_t>(2 + piece));
 }

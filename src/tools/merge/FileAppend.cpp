@@ -20,30 +20,45 @@ namespace {
 // copied without ever being loaded whole.
 constexpr std::size_t kBlockBytes = 61440;
 // One kernel copy call moves at most this much; the kernel may move less.
-constexpr std::size_t kKernelPiece = std::size_t{1} << 30;
+// Between two pieces the run may be stopped, so a stop is seen within a
+// large file, not only at its end.
+constexpr std::int64_t kPieceBytes = std::int64_t{64} << 20;
 // Below this a file goes through the block buffer: one read and one write
 // cost less than setting up a copy inside the kernel.
 constexpr std::int64_t kKernelCopyFrom = 64 * 1024;
 
 enum class Access { Read, Write, WriteOrCreate };
 
+// The toolkit's first line, then which file and why.
+[[noreturn]] void FailWrite(const std::string& path, int code) {
+    throw StreamWriteError("Stream write error\r\nCannot write file \"" + path + "\". " +
+                               Platform::ErrorText(code),
+                           code);
+}
+
+[[noreturn]] void FailRead(const std::string& path, int code) {
+    throw StreamReadError("Stream read error\r\nCannot read file \"" + path + "\". " +
+                              Platform::ErrorText(code),
+                          code);
+}
+
 // Writes all count bytes, or raises the write error (a full volume too).
-void WriteAll(int fd, const char* data, std::size_t count) {
+void WriteAll(int fd, const char* data, std::size_t count, const std::string& path) {
     while (count != 0) {
         const ssize_t n = ::write(fd, data, count);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            throw StreamWriteError("Stream write error", n < 0 ? errno : ENOSPC);
+            FailWrite(path, n < 0 ? errno : ENOSPC);
         data += n;
         count -= static_cast<std::size_t>(n);
     }
 }
 
 // Closes fd; a close that fails (a full network volume, say) loses data too.
-void CloseReporting(int fd) {
+void CloseReporting(int fd, const std::string& path) {
     if (::close(fd) != 0 && errno != EINTR)
-        throw StreamWriteError("Stream write error", errno);
+        FailWrite(path, errno);
 }
 
 // An open descriptor with the file's status, taken once. A merge of
@@ -75,8 +90,12 @@ public:
             Fail("open", Platform::ErrorText(EISDIR), EISDIR);
         if (S_ISFIFO(FStat.st_mode) || S_ISSOCK(FStat.st_mode))
             Fail("open", "It is a pipe or socket, not a file.", ENXIO);
-        // Regular files ignore the flag; a device is read as it would be
-        // without it.
+        // A source is taken as it is now, not as it was listed: a name
+        // replaced by a link to a device (/dev/zero) would never end.
+        if (access == Access::Read && !S_ISREG(FStat.st_mode))
+            Fail("open", "It is not a regular file.", ENXIO);
+        // Regular files ignore the flag; a device the output is written to
+        // (a terminal) is written as it would be without it.
         if (!S_ISREG(FStat.st_mode))
             ::fcntl(FFd, F_SETFL, ::fcntl(FFd, F_GETFL) & ~O_NONBLOCK);
     }
@@ -113,13 +132,16 @@ public:
             if (n >= 0)
                 return static_cast<std::size_t>(n);
             if (errno != EINTR)
-                throw StreamReadError("Stream read error", errno);
+                FailRead(FPath, errno);
         }
     }
 
-    void Write(const char* data, std::size_t count) { WriteAll(FFd, data, count); }
+    const std::string& Path() const { return FPath; }
 
-    void Close() { CloseReporting(std::exchange(FFd, -1)); }
+    void Close() {
+        // A source was only read: nothing of it can be lost at its close.
+        ::close(std::exchange(FFd, -1));
+    }
 
 private:
     [[noreturn]] void Fail(const char* action, const std::string& reason, int code) {
@@ -138,19 +160,30 @@ private:
 };
 
 // Copies from in's position on, inside the kernel, until size bytes have
-// gone; returns how many did. It stops early, leaving the rest to the
-// blocks, where the file systems cannot copy between them ("not supported
-// here"), where the file ends before its size, and where the copy fails:
-// the blocks then meet the same failure and raise it as the read or write
-// error it is.
-std::int64_t KernelCopy(int in, int out, std::int64_t size) {
+// gone or stop says so between two pieces; returns how many did. It stops
+// early, leaving the rest to the blocks, where the file systems cannot copy
+// between them ("not supported here"), where the file ends before its size,
+// and where the copy fails: the blocks then meet the same failure and raise
+// it as the read or write error it is.
+std::int64_t KernelCopy(int in, int out, std::int64_t size, const StopCheck& stop, bool* stopped) {
     std::int64_t copied = 0;
+    std::int64_t pieceLeft = kPieceBytes;
     while (copied < size) {
-        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, kKernelPiece, 0);
-        if (n > 0)
+        const ssize_t n =
+            ::copy_file_range(in, nullptr, out, nullptr, static_cast<std::size_t>(pieceLeft), 0);
+        if (n > 0) {
             copied += n;
-        else if (n == 0 || errno != EINTR)
+            pieceLeft -= n;
+        } else if (n == 0 || errno != EINTR) {
             break;
+        }
+        if (pieceLeft == 0) {
+            pieceLeft = kPieceBytes;
+            if (copied < size && stop && stop()) {
+                *stopped = true;
+                break;
+            }
+        }
     }
     return copied;
 }
@@ -161,24 +194,33 @@ char* BlockBuffer() {
     return buffer.get();
 }
 
-// Copies the rest of in, from position on, up to its end, in blocks;
-// returns how many bytes went.
-std::int64_t BlockCopy(OpenFile& in, int out, std::int64_t position) {
+// Copies the rest of in, from position on, up to its end or until stop says
+// so between two pieces, in blocks; returns how many bytes went.
+std::int64_t BlockCopy(OpenFile& in, int out, const std::string& outPath, std::int64_t position,
+                       const StopCheck& stop, bool* stopped) {
     const std::int64_t start = position;
-    const bool regular = S_ISREG(in.Stat().st_mode);
     const std::int64_t size = in.Stat().st_size;
     char* buffer = BlockBuffer();
+    std::int64_t pieceLeft = kPieceBytes;
     for (;;) {
         const std::size_t n = in.ReadSome(buffer, kBlockBytes);
         if (n == 0)
             return position - start;
-        WriteAll(out, buffer, n);
+        WriteAll(out, buffer, n, outPath);
         position += static_cast<std::int64_t>(n);
         // A short read that reaches the size the file had when it was
         // opened is its end; another read would only say so. (A short read
         // before that, as some network file systems give, goes on.)
-        if (regular && n < kBlockBytes && position >= size)
+        if (n < kBlockBytes && position >= size)
             return position - start;
+        pieceLeft -= static_cast<std::int64_t>(n);
+        if (pieceLeft <= 0) {
+            pieceLeft = kPieceBytes;
+            if (stop && stop()) {
+                *stopped = true;
+                return position - start;
+            }
+        }
     }
 }
 
@@ -189,8 +231,12 @@ MergeOutput::~MergeOutput() {
         ::close(FFd);
 }
 
-void MergeOutput::Reach(const std::string& name, bool create) {
-    if (FFd >= 0 && name == FName) {
+void MergeOutput::Reach(const std::string& name, bool create, bool lookUp) {
+    if (FFd >= 0 && name == FName && FPosition >= 0) {
+        // A file of thousands is merged in a handful of system calls; the
+        // name is looked up again only when the run asks (now and then).
+        if (!lookUp)
+            return;
         struct stat st {};
         if (::stat(name.c_str(), &st) == 0 && st.st_dev == FDevice && st.st_ino == FInode) {
             // A device (a terminal, /dev/null) has no end to reach.
@@ -212,39 +258,42 @@ void MergeOutput::Reach(const std::string& name, bool create) {
     FFd = file.Release();
 }
 
-bool MergeOutput::AppendFile(const std::string& source, const std::string& name) {
-    Reach(name, false);
+AppendResult MergeOutput::AppendFile(const std::string& source, const std::string& name,
+                                     bool lookUpName) {
+    Reach(name, false, lookUpName);
     const std::int64_t start = FPosition;
     OpenFile in(source, Access::Read);
     // The output among its own sources (a second merge into the folder it
     // merges lists its output): copying it into itself would read what it
     // has just written and never reach its end.
     if (in.Stat().st_dev == FDevice && in.Stat().st_ino == FInode)
-        return false;
+        return AppendResult::IsOutput;
     FPosition = -1; // unknown until the copy is through
     const std::int64_t size = in.Stat().st_size;
     std::int64_t copied = 0;
-    if (S_ISREG(in.Stat().st_mode) && size >= kKernelCopyFrom)
-        copied = KernelCopy(in.Fd(), FFd, size);
+    bool stopped = false;
+    if (size >= kKernelCopyFrom)
+        copied = KernelCopy(in.Fd(), FFd, size, FStop, &stopped);
     // The rest: all of a small file, what the kernel could not copy, and
     // anything the file grew by meanwhile.
-    copied += BlockCopy(in, FFd, copied);
+    if (!stopped)
+        copied += BlockCopy(in, FFd, FName, copied, FStop, &stopped);
     in.Close();
     FPosition = start + copied;
-    return true;
+    return stopped ? AppendResult::Stopped : AppendResult::Appended;
 }
 
 void MergeOutput::AppendBytes(const std::string& name, const std::string& bytes) {
-    Reach(name, true);
+    Reach(name, true, false);
     const std::int64_t start = FPosition;
     FPosition = -1;
-    WriteAll(FFd, bytes.data(), bytes.size());
+    WriteAll(FFd, bytes.data(), bytes.size(), FName);
     FPosition = start + static_cast<std::int64_t>(bytes.size());
 }
 
 void MergeOutput::Close() {
     if (FFd >= 0)
-        CloseReporting(std::exchange(FFd, -1));
+        CloseReporting(std::exchange(FFd, -1), FName);
 }
 
 } // namespace Merge

@@ -24,6 +24,20 @@ bool FileExists(const std::string& name) {
     return info && !(info->attributes & Platform::faDirectory);
 }
 
+// The listed name that leads to the output itself (under its own name, a
+// link or a hard link), or empty.
+std::string ListedOutput(const std::vector<std::string>& files, const std::string& folder,
+                         const std::string& output) {
+    const auto outputId = Platform::IdentityOf(output);
+    if (!outputId)
+        return {};
+    const std::string base = QuillTPU::AddTrailingDelimiter(folder);
+    for (const std::string& name : files)
+        if (Platform::IdentityOf(base + name) == outputId)
+            return name;
+    return {};
+}
+
 } // namespace
 
 MergeRun::MergeRun(QuillTPU::ITaskHost& host, IMergeInputs& inputs)
@@ -46,18 +60,37 @@ RunOutcome MergeRun::Execute() {
         // Only an explicit No empties an existing output; Enter, Escape and
         // a closed box keep what it holds. A failure to empty it shows at
         // the first append, which cannot open it either.
+        const std::string listed = ListedOutput(FInputs.ListedFiles(), FInputs.Folder(), output);
+        if (!listed.empty()) {
+            // Emptying it would erase a file the user asked to merge. The
+            // name is shown as it is, never run through the CRLF token.
+            QuillTPU::MessagePresenter().ShowMessage(
+                QuillTPU::MessageKind::Warning, "Warning",
+                "The output file is one of the files to merge:\r\n" + output +
+                    "\r\nIt was not emptied, and nothing was merged.");
+            return RunOutcome::OutputListed;
+        }
         QuillTPU::StringToFile(output, std::string(), true);
     }
 
     const std::vector<std::string> files = FInputs.ListedFiles();
     const auto count = static_cast<std::int64_t>(files.size());
+    std::vector<std::string> leftOut;
     MergeOutput merged;
+    merged.SetStopCheck(FStop);
     for (std::int64_t i = 0; i < count; ++i) {
-        ShowProgress(i, count - 1);
-        const std::string source =
-            QuillTPU::AddTrailingDelimiter(FInputs.Folder()) + files[static_cast<std::size_t>(i)];
-        if (!merged.AppendFile(source, FInputs.OutputName()))
-            continue; // the output itself: neither it nor a separator
+        if (FStop && FStop())
+            return RunOutcome::Stopped;
+        const bool lookUp = ShowProgress(i, count - 1);
+        const std::string& name = files[static_cast<std::size_t>(i)];
+        const std::string source = QuillTPU::AddTrailingDelimiter(FInputs.Folder()) + name;
+        const AppendResult result = merged.AppendFile(source, FInputs.OutputName(), lookUp);
+        if (result == AppendResult::Stopped)
+            return RunOutcome::Stopped;
+        if (result == AppendResult::IsOutput) {
+            leftOut.push_back(name); // neither it nor a separator
+            continue;
+        }
         // A separator that cannot be written ends the run like the content
         // would: skipping it quietly would leave a merge that looks whole.
         const std::string& separator = SeparatorBytes();
@@ -65,19 +98,34 @@ RunOutcome MergeRun::Execute() {
             merged.AppendBytes(FInputs.OutputName(), separator);
     }
     merged.Close();
+    ShowLeftOut(leftOut);
     return RunOutcome::Done;
 }
 
-void MergeRun::ShowProgress(std::int64_t index, std::int64_t last) {
+bool MergeRun::ShowProgress(std::int64_t index, std::int64_t last) {
     FHost.SetStatus("File " + QuillTPU::FormatInteger(index) + " of " +
                     QuillTPU::FormatInteger(last));
     const std::uint32_t now = FTickCount();
     // Unsigned difference: a wrap of the tick counter is absorbed.
-    if (!FPainted || now - FLastPaint >= kPaintIntervalMs) {
-        FHost.RepaintStatus();
-        FPainted = true;
-        FLastPaint = now;
-    }
+    if (FPainted && now - FLastPaint < kPaintIntervalMs)
+        return false;
+    FHost.RepaintStatus();
+    FPainted = true;
+    FLastPaint = now;
+    // The output's name is looked up again as often as the status line is
+    // painted: another program's doings are seen within that time, and a
+    // run of small files does not pay a look-up for each.
+    return true;
+}
+
+void MergeRun::ShowLeftOut(const std::vector<std::string>& names) {
+    if (names.empty())
+        return;
+    std::string text = "Not merged, being the output file:";
+    for (const std::string& name : names)
+        text += " \"" + name + "\"";
+    FHost.SetStatus(text);
+    FHost.RepaintStatus();
 }
 
 const std::string& MergeRun::SeparatorBytes() {

@@ -3,12 +3,14 @@
 // the separator, to the output file. It runs to its end without pumping
 // messages and cannot be cancelled, so it begins no task; it only writes
 // the status line.
+#include "tools/merge/FileAppend.h"
 #include "tools/merge/MergeInputs.h"
 #include "util/TaskHost.h"
 
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace Merge {
 
@@ -20,8 +22,10 @@ inline constexpr const char* kConfirmText =
 inline constexpr const char* kDefaultSeparator = "\r\n==== New file ===\r\n\r\n";
 
 enum class RunOutcome {
-    Done,    // every listed file appended, each with the separator
-    NoFiles, // the list was empty: the warning, and nothing touched
+    Done,         // every listed file appended (but the output itself), each with the separator
+    NoFiles,      // the list was empty: the warning, and nothing touched
+    OutputListed, // No to emptying an output that is listed: a warning, nothing touched
+    Stopped,      // the stop check said so; what was written stays
 };
 
 class MergeRun {
@@ -32,6 +36,9 @@ public:
     void SetClock(std::function<std::uint32_t()> tickCount) { FTickCount = std::move(tickCount); }
     // The character set the separator is written in; the user's by default.
     void SetCodeset(std::string codeset) { FCodeset = std::move(codeset); }
+    // Asked before every file and between the 64 MB pieces of a large one
+    // (the command line's Ctrl+C); the window's merge has none.
+    void SetStopCheck(StopCheck stop) { FStop = std::move(stop); }
 
     // Errors are not caught: a file that cannot be opened, read or written
     // (the separator too) ends the run at that file with an FvError whose
@@ -39,8 +46,10 @@ public:
     RunOutcome Execute();
 
 private:
-    void ShowProgress(std::int64_t index, std::int64_t last);
+    // Returns whether it is time to look the output's name up again.
+    bool ShowProgress(std::int64_t index, std::int64_t last);
     const std::string& SeparatorBytes();
+    void ShowLeftOut(const std::vector<std::string>& names);
 
     QuillTPU::ITaskHost& FHost;
     IMergeInputs& FInputs;
@@ -48,6 +57,7 @@ private:
     std::string FCodeset;
     bool FPainted = false;
     std::uint32_t FLastPaint = 0;
+    StopCheck FStop;
     // The last separator converted, as typed and as written.
     std::string FSeparatorTyped;
     std::string FSeparatorBytes;
