@@ -96,6 +96,8 @@ void TMainForm::BuildWindow() {
     layout->setSpacing(0);
     pagCrtl = new QTabWidget(central);
     pagCrtl->setObjectName("pagCrtl");
+    // It reports the focus along with its tab bar, so a screen reader names it.
+    pagCrtl->setAccessibleName("Tools");
     auto* tabStyle = new TCompactTabStyle(QStyleFactory::create(QApplication::style()->name()));
     tabStyle->setParent(pagCrtl);
     pagCrtl->tabBar()->setStyle(tabStyle);

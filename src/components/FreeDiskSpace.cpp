@@ -89,6 +89,9 @@ TFreeDiskSpace::TFreeDiskSpace(QWidget* parent) : QScrollArea(parent) {
     // panel of the default size.
     FRightGap = std::max(0, 300 - 2 * frameWidth() - (kBarLeft + kBarWidth));
 
+    // The area inside would report the focus along with the panel, a
+    // second, nameless object for a screen reader.
+    viewport()->setFocusProxy(nullptr);
     FContent = new TFreeDiskSpaceContent(this);
     FTitle = new QLabel(QStringLiteral("Free disk space:"), FContent);
     QFont bold = FTitle->font();

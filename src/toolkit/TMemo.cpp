@@ -5,6 +5,10 @@
 TMemo::TMemo(QWidget* parent) : QPlainTextEdit(parent) {
     // Tab moves on to the next control, as in the other edit boxes.
     setTabChangesFocus(true);
+    // The text area inside would report the focus along with the memo, a
+    // second, nameless object for a screen reader; a click in it still
+    // focuses the memo, its nearest parent that takes the focus.
+    viewport()->setFocusProxy(nullptr);
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
         // QPlainTextEdit also signals format-only changes; pass on real ones.
         QString now = Text();

@@ -38,6 +38,24 @@ TGeneratorTab* Generator(const std::unique_ptr<TMainForm>& form) {
     return Control<TGeneratorTab>(form, "tabMain");
 }
 
+// The accessible objects below root that say they have the focus but have
+// no name, by role and class, or empty when there are none.
+QString UnnamedFocused(QAccessibleInterface* root) {
+    QString found;
+    if (!root)
+        return found;
+    if (root->state().focused && root->text(QAccessible::Name).isEmpty()) {
+        QObject* object = root->object();
+        found += QString("role %1 %2 %3; ")
+                     .arg(int(root->role()))
+                     .arg(object ? object->metaObject()->className() : "(no object)")
+                     .arg(object ? object->objectName() : QString());
+    }
+    for (int i = 0; i < root->childCount(); ++i)
+        found += UnnamedFocused(root->child(i));
+    return found;
+}
+
 std::unique_ptr<TMainForm> StartProgram() {
     auto form = std::make_unique<TMainForm>();
     form->LateInitialize();
@@ -582,6 +600,10 @@ private slots:
                 QVERIFY2(spoken && !spoken->text(QAccessible::Name).isEmpty(),
                          qPrintable(QString::number(page) + ": " + stop->metaObject()->className() +
                                     " " + stop->objectName()));
+                // Whatever a screen reader finds focused along with it is named too.
+                const QString unnamed =
+                    UnnamedFocused(QAccessible::queryAccessibleInterface(form.get()));
+                QVERIFY2(unnamed.isEmpty(), qPrintable(stop->objectName() + ": " + unnamed));
             }
             QVERIFY(seen.contains(form->pagCrtl->tabBar()));
         }
