@@ -5,38 +5,64 @@
 #include <QFile>
 #include <QKeyEvent>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <dirent.h>
 
 namespace {
 
-// The first entry of a folder, in the order the file system returns them
-// ("." and ".." included), whose name begins with prefix and whose
-// attributes share a bit with mask. Reads no further than that entry.
-// A link counts with what it leads to, so "/li" still finds "/lib".
+// Whether the entry may be offered: a name that can be shown and typed back
+// as it is (UTF-8) whose attributes share a bit with mask. A link counts
+// with what it leads to, so "/li" still finds "/lib".
+bool Offered(const std::string& folder, const std::string& name, std::uint32_t mask) {
+    if (QString::fromUtf8(name).toUtf8().toStdString() != name)
+        return false;
+    const std::string path = folder + name;
+    auto info = Platform::GetTargetInfo(path);
+    if (!info)
+        info = Platform::GetInfo(path);
+    return info && (info->attributes & mask);
+}
+
+} // namespace
+
+std::optional<std::string>
+TPathEdit::BestMatch(const std::vector<std::string>& names, const std::string& prefix,
+                     const std::function<bool(const std::string&)>& offered) {
+    // The name typed in full is the one meant: "docs" beside "docsX" stays
+    // "docs", whichever the folder happens to hold first. Among longer
+    // names the folder's own order decides.
+    std::optional<std::string> first;
+    for (const std::string& name : names) {
+        if (name.compare(0, prefix.size(), prefix) != 0 || (first && name.size() != prefix.size()))
+            continue;
+        if (!offered(name))
+            continue;
+        if (name.size() == prefix.size())
+            return name;
+        first = name;
+    }
+    return first;
+}
+
+namespace {
+
+// The entry to complete to: see BestMatch. The folder is read in the order
+// the file system returns it ("." and ".." included).
 std::optional<std::string> FirstMatch(const std::string& folder, const std::string& prefix,
                                       std::uint32_t mask) {
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
     if (!dir)
         return std::nullopt;
-    while (const dirent* e = ::readdir(dir.get())) {
-        const std::string name = e->d_name;
-        if (name.compare(0, prefix.size(), prefix) != 0)
-            continue;
-        // A name that is not UTF-8 cannot be shown and typed back as it is.
-        if (QString::fromUtf8(name).toUtf8().toStdString() != name)
-            continue;
-        const std::string path = folder + name;
-        auto info = Platform::GetTargetInfo(path);
-        if (!info)
-            info = Platform::GetInfo(path);
-        if (info && (info->attributes & mask))
-            return name;
-    }
-    return std::nullopt;
+    std::vector<std::string> names;
+    while (const dirent* e = ::readdir(dir.get()))
+        names.emplace_back(e->d_name);
+    return TPathEdit::BestMatch(
+        names, prefix, [&](const std::string& name) { return Offered(folder, name, mask); });
 }
 
 } // namespace

@@ -15,6 +15,9 @@
 
 namespace {
 
+// Each item keeps its file's name as bytes.
+constexpr int kNameRole = Qt::UserRole;
+
 // What the folder holds that a file list shows: regular files and links to
 // them, not hidden. A pipe or a device is never listed: reading one (as a
 // merge would) could block for ever or never end.
@@ -93,6 +96,14 @@ QString TFileListBox::FilePath() const {
     return FDirectory.endsWith('/') ? FDirectory + name : FDirectory + '/' + name;
 }
 
+std::vector<std::string> TFileListBox::ItemNames() const {
+    std::vector<std::string> names;
+    names.reserve(static_cast<std::size_t>(count()));
+    for (int i = 0; i < count(); ++i)
+        names.push_back(item(i)->data(kNameRole).toByteArray().toStdString());
+    return names;
+}
+
 QStringList TFileListBox::Items() const {
     QStringList names;
     names.reserve(count());
@@ -133,16 +144,21 @@ void TFileListBox::ReadFileNames() {
                     busy.Show();
             }
         }
-        std::vector<QString> texts;
+        std::vector<std::pair<QString, QByteArray>> texts;
         texts.reserve(names.size());
-        for (const auto& n : names)
-            texts.push_back(QFile::decodeName(QByteArray::fromStdString(n)));
-        std::stable_sort(texts.begin(), texts.end(), [](const QString& a, const QString& b) {
-            return QString::compare(a, b, Qt::CaseInsensitive) < 0;
+        for (const auto& n : names) {
+            QByteArray bytes = QByteArray::fromStdString(n);
+            texts.emplace_back(QFile::decodeName(bytes), std::move(bytes));
+        }
+        std::stable_sort(texts.begin(), texts.end(), [](const auto& a, const auto& b) {
+            return QString::compare(a.first, b.first, Qt::CaseInsensitive) < 0;
         });
         setUpdatesEnabled(false);
-        for (const auto& t : texts)
-            addItem(t);
+        for (auto& [text, bytes] : texts) {
+            auto* entry = new QListWidgetItem(text);
+            entry->setData(kNameRole, bytes);
+            addItem(entry);
+        }
         setUpdatesEnabled(true);
     }
     emit OnChange();

@@ -7,6 +7,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <string>
+#include <vector>
+
 class TFileListBox : public QListWidget {
     Q_OBJECT
 public:
@@ -31,8 +34,12 @@ public:
     QString FileName() const;
     // Directory joined with FileName by one "/", or empty.
     QString FilePath() const;
-    // The listed names, in their order.
+    // The listed names, in their order, as shown.
     QStringList Items() const;
+    // The same names as the folder holds them, byte for byte: a name that is
+    // not valid UTF-8 is shown with replacement characters, yet must still
+    // open the file it stands for.
+    std::vector<std::string> ItemNames() const;
 
     // Reads the folder afresh.
     virtual void ReadFileNames();

@@ -16,9 +16,12 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -28,6 +31,19 @@ void WriteFile(const std::filesystem::path& path, const char* text) {
 
 QColor Base(QWidget* widget) {
     return widget->palette().color(QPalette::Base);
+}
+
+// Whether the folder's own order gives a longer name beginning with name
+// before name itself.
+bool LongerComesFirst(const std::filesystem::path& folder, const std::string& name) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::string seen = entry.path().filename().string();
+        if (seen == name)
+            return false;
+        if (seen.rfind(name, 0) == 0)
+            return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -96,6 +112,79 @@ private slots:
         QVERIFY(out.open(QIODevice::ReadOnly));
         QCOMPARE(out.readAll(), QByteArray("X--\r\nZ--\r\n"));
         QDir::setCurrent(QDir::rootPath()); // let the temporary folder go
+    }
+
+    // A folder beside longer names that begin with its own ("docs" and
+    // "docsX", "photos" and "photos.zip"), listed by the file system before
+    // it: starting there, or double-clicking it, shows that folder, its
+    // files, and an output name in it, whatever the path box completes.
+    void aFolderBesideLongerNamesIsTheOneShown() {
+        for (const bool siblingFolders : {true, false}) {
+            TempDir temp;
+            const std::filesystem::path root = std::filesystem::canonical(temp.Path());
+            const std::string name = siblingFolders ? "docs" : "photos";
+            std::filesystem::create_directories(root / name);
+            WriteFile(root / name / "a.txt", "A");
+            for (int i = 0; !LongerComesFirst(root, name); ++i) {
+                QVERIFY(i < 1000);
+                const std::string longer = name + (siblingFolders ? "X" : ".zip") +
+                                           (i == 0 ? std::string() : std::to_string(i));
+                if (siblingFolders) {
+                    std::filesystem::create_directories(root / longer);
+                    WriteFile(root / longer / "x.txt", "X");
+                } else {
+                    WriteFile(root / longer, "zip");
+                }
+            }
+            const QString folder = QString::fromStdString((root / name).string());
+            QVERIFY(QDir::setCurrent(folder));
+            auto form = std::make_unique<TMainForm>();
+            form->LateInitialize();
+            auto* edtPath = Control<TPathEdit>(form, "edtPath");
+            auto* folders = Control<TFolderList>(form, "Directory");
+            auto* files = Control<TQuillFileList>(form, "FileList");
+            auto* edtOutput = Control<QLineEdit>(form, "edtMergeOutput");
+            for (const bool byDoubleClick : {false, true}) {
+                if (byDoubleClick) {
+                    QVERIFY(folders->SetDirectory(QString::fromStdString(root.string())));
+                    const int line = folders->Lines().indexOf(QString::fromStdString(name));
+                    QVERIFY(line >= folders->PathLineCount());
+                    folders->setCurrentRow(line);
+                    QTest::keyClick(folders, Qt::Key_Return);
+                }
+                const QString how = byDoubleClick ? "opened " : "started in ";
+                QCOMPARE(how + folders->Directory(), how + folder);
+                QCOMPARE(how + edtPath->text(), how + folder);
+                QCOMPARE(files->Items(), QStringList({"a.txt"}));
+                QCOMPARE(edtOutput->text(), folder + "/Merge Output File.txt");
+            }
+            form.reset();
+            QDir::setCurrent(QDir::rootPath());
+        }
+    }
+
+    // Names that are not UTF-8 (Latin-1 from another system) are shown as
+    // best they can be, and merged from their own bytes.
+    void namesThatAreNotUtf8AreMerged() {
+        TempDir temp;
+        const std::filesystem::path root = std::filesystem::canonical(temp.Path());
+        WriteFile(root / "caf\xE9.txt", "E9");
+        WriteFile(root / "\xFF.txt", "FF");
+        WriteFile(root / "plain.txt", "P");
+        QVERIFY(QDir::setCurrent(QString::fromStdString(root.string())));
+        auto form = std::make_unique<TMainForm>();
+        form->LateInitialize();
+        Control<TMemo>(form, "mmoSeparator")->SetText("|");
+        QCOMPARE(Control<TQuillFileList>(form, "FileList")->Items().size(), 3);
+        Control<QPushButton>(form, "btnMerge")->click();
+        std::ifstream in(root / "Merge Output File.txt", std::ios::binary);
+        std::string merged((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::sort(merged.begin(), merged.end());
+        std::string expected = "E9|FF|P|";
+        std::sort(expected.begin(), expected.end());
+        QCOMPARE(merged, expected);
+        form.reset();
+        QDir::setCurrent(QDir::rootPath());
     }
 };
 

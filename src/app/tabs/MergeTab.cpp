@@ -19,6 +19,7 @@
 #include "util/Paths.h"
 
 #include <QEvent>
+#include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -78,13 +79,12 @@ class TMergeInputs final : public Merge::IMergeInputs {
 public:
     explicit TMergeInputs(TMergeTab& tab) : FTab(tab) {}
 
-    std::vector<std::string> ListedFiles() override {
-        std::vector<std::string> names;
-        for (const QString& name : FTab.FileList->Items())
-            names.push_back(name.toStdString());
-        return names;
+    // The names' own bytes: one that is not UTF-8 is shown with replacement
+    // characters, and only its bytes open it.
+    std::vector<std::string> ListedFiles() override { return FTab.FileList->ItemNames(); }
+    std::string Folder() override {
+        return QFile::encodeName(FTab.Directory->Directory()).toStdString();
     }
-    std::string Folder() override { return FTab.Directory->Directory().toStdString(); }
     std::string OutputName() override { return FTab.edtMergeOutput->text().toStdString(); }
     std::string SeparatorText() override { return FTab.mmoSeparator->Text().toStdString(); }
 
@@ -255,10 +255,12 @@ bool TMergeTab::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TMergeTab::DirectoryChange() {
-    const QString folder = Directory->Directory();
     // While the path box asked for the move it keeps what the user typed.
-    if (!FPathRequest && edtPath->text() != folder)
-        edtPath->setText(folder);
+    if (!FPathRequest && edtPath->text() != Directory->Directory())
+        edtPath->setText(Directory->Directory());
+    // Read after the path box has settled: its completion may have moved
+    // the list on, and the output name must follow the folder shown.
+    const QString folder = Directory->Directory();
     if (!OutputNameEdited)
         edtMergeOutput->setText(
             QString::fromStdString(QuillTPU::AddTrailingDelimiter(folder.toStdString())) +
