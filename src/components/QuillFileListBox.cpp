@@ -86,7 +86,8 @@ QString TQuillFileList::SelectedItem() const {
 
 void TQuillFileList::DeleteCurrentFile() {
     const QString path = FilePath();
-    const std::string file = QFile::encodeName(path).toStdString();
+    // The name's own bytes: one that is not UTF-8 is shown otherwise.
+    const std::string file = NativeFilePath();
     if (!QuillTPU::CheckFileExists(file))
         return;
     emit OnBeforeDelete(path);

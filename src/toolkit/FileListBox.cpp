@@ -96,6 +96,14 @@ QString TFileListBox::FilePath() const {
     return FDirectory.endsWith('/') ? FDirectory + name : FDirectory + '/' + name;
 }
 
+std::string TFileListBox::NativeFilePath() const {
+    if (FileName().isEmpty())
+        return {};
+    const std::string folder = QFile::encodeName(FDirectory).toStdString();
+    const std::string name = currentItem()->data(kNameRole).toByteArray().toStdString();
+    return folder.ends_with('/') ? folder + name : folder + '/' + name;
+}
+
 std::vector<std::string> TFileListBox::ItemNames() const {
     std::vector<std::string> names;
     names.reserve(static_cast<std::size_t>(count()));

@@ -34,6 +34,8 @@ public:
     QString FileName() const;
     // Directory joined with FileName by one "/", or empty.
     QString FilePath() const;
+    // The same path as the system knows it, with the name's own bytes.
+    std::string NativeFilePath() const;
     // The listed names, in their order, as shown.
     QStringList Items() const;
     // The same names as the folder holds them, byte for byte: a name that is

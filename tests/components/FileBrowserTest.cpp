@@ -107,14 +107,20 @@ private slots:
 
     void deleteAsksAndTrashes_data() {
         QTest::addColumn<bool>("yes");
-        QTest::newRow("Yes") << true;
-        QTest::newRow("No") << false;
+        QTest::addColumn<QByteArray>("name");
+        QTest::newRow("Yes") << true << QByteArray("b.txt");
+        QTest::newRow("No") << false << QByteArray("b.txt");
+        // Shown with a replacement character; deleted by its own bytes.
+        QTest::newRow("Yes, name not UTF-8") << true << QByteArray("b\xFF.txt");
     }
     void deleteAsksAndTrashes() {
         QFETCH(bool, yes);
+        QFETCH(QByteArray, name);
+        const std::string b = name.toStdString();
+        const QString shown = QFile::decodeName(name);
         TempDir dir, trash;
-        for (const char* name : {"a.txt", "b.txt", "c.txt"})
-            dir.Write(name, "x");
+        for (const std::string& file : {std::string("a.txt"), b, std::string("c.txt")})
+            dir.Write(file, "x");
         RecordingPresenter presenter;
         presenter.answer = yes;
         FolderTrash shell(trash.Path());
@@ -123,23 +129,22 @@ private slots:
         list.show();
         QVERIFY(QTest::qWaitForWindowExposed(&list));
         QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, RowCenter(list, 1));
-        QCOMPARE(list.FileName(), QStringLiteral("b.txt"));
-        QCOMPARE(list.FilePath(), Q(dir / "b.txt"));
+        QCOMPARE(list.FileName(), shown);
 
         QTest::keyClick(&list, Qt::Key_Delete);
         QCOMPARE(presenter.questions,
                  std::vector<std::string>{"Confirmation|Are you sure you want to delete this "
                                           "file?\r\n" +
-                                          dir / "b.txt"});
+                                          dir / b});
         QVERIFY(presenter.shown.empty());
-        QCOMPARE(fs::exists(trash / "b.txt"), yes);
-        QCOMPARE(fs::exists(dir / "b.txt"), !yes);
+        QCOMPARE(fs::exists(trash / b), yes);
+        QCOMPARE(fs::exists(dir / b), !yes);
         if (yes) {
             QCOMPARE(list.Items(), (QStringList{"a.txt", "c.txt"}));
             QCOMPARE(list.FileName(), QString());
         } else {
-            QCOMPARE(list.Items(), (QStringList{"a.txt", "b.txt", "c.txt"}));
-            QCOMPARE(list.FileName(), QStringLiteral("b.txt"));
+            QCOMPARE(list.Items(), (QStringList{"a.txt", shown, "c.txt"}));
+            QCOMPARE(list.FileName(), shown);
         }
     }
 
