@@ -1,8 +1,9 @@
 #pragma once
 // TPathEdit: a one-line edit that completes an absolute path while the user
 // types. After each typed character it looks in the folder named so far for
-// the first entry whose name begins with the last part typed, writes the
-// rest of that name in and selects it: the next character replaces the
+// the entry named exactly as the last part typed or, failing that, the first
+// whose name begins with it, writes the rest of that name in and selects
+// it: the next character replaces the
 // suggestion, Enter accepts it (and adds "/" to a folder). Names match
 // case-sensitively, as Linux names are: matching "d" to "Documents" would
 // complete to a path that does not exist.
