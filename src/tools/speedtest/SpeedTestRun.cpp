@@ -238,7 +238,7 @@ RunOutcome SpeedTestRun::Execute() {
         if (!session.marks->MarkFolder(&code)) {
             ::rmdir(folder.c_str());
             return fail("Cannot mark the folder \"" + folder + "\" as the speed test's. " +
-                        Platform::ErrorText(code));
+                        session.marks->MarkErrorText(code));
         }
         if (!session.LockFolder(&code))
             return busy(code);
@@ -285,7 +285,7 @@ RunOutcome SpeedTestRun::Execute() {
             file = Platform::File();
             ::unlink(session.testFile.c_str()); // just made exclusively: ours
             return fail("Cannot mark the file \"" + session.testFile + "\" as the speed test's. " +
-                        Platform::ErrorText(code));
+                        session.marks->MarkErrorText(code));
         }
 
         // The file's blocks are reserved before the clock starts, as the
