@@ -282,11 +282,15 @@ std::optional<TToolMarks::Marks> TToolMarks::ReadMarks(UniqueFd* keep) const {
 
 bool TToolMarks::IsOwn(int dirFd, const std::string& name, const Marks* marks,
                        std::int64_t* size) const {
-    const std::string path = PathOf(name);
+    // The folder itself by its own name, so that a link in its place is
+    // never taken for it.
+    const bool folder = name == ".";
+    const std::string path = folder ? FFolder : PathOf(name);
     struct statx sx {};
     const std::optional<FileId> id =
-        IdOf(dirFd, dirFd == AT_FDCWD ? path.c_str() : name.c_str(), AT_SYMLINK_NOFOLLOW, &sx);
-    if (!id || (name != "." && !S_ISREG(sx.stx_mode)) || (name == "." && !S_ISDIR(sx.stx_mode)))
+        IdOf(folder ? AT_FDCWD : dirFd, folder || dirFd == AT_FDCWD ? path.c_str() : name.c_str(),
+             AT_SYMLINK_NOFOLLOW, &sx);
+    if (!id || !(folder ? S_ISDIR(sx.stx_mode) : S_ISREG(sx.stx_mode)))
         return false;
     if (size)
         *size = static_cast<std::int64_t>(sx.stx_size);

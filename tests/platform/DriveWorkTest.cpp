@@ -127,8 +127,8 @@ TEST(ToolMarks, AListFileTheToolDidNotMakeMarksNothing) {
         } else {
             text = ReadAll(list);
         }
-        ASSERT_EQ(::unlink(list.c_str()), 0);
-        dir.Write("wp_binary/" + marks.LedgerName(), text);
+        // Written beside the list and moved over it, as an editor saves.
+        ASSERT_EQ(::rename(dir.Write("saved", text).c_str(), list.c_str()), 0);
 
         EXPECT_FALSE(marks.IsOwnFile("1"));
         EXPECT_EQ(marks.RemoveOwn(), 0u);
