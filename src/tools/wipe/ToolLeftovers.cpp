@@ -38,13 +38,14 @@ int OpenWorkFolder(const std::string& folder, int* error) {
 }
 
 std::optional<RemovedLeftovers> RemoveLeftoversIn(const std::string& folder,
-                                                  const std::string& tool) {
+                                                  const std::string& tool,
+                                                  const std::function<void()>& breathe) {
     int error = 0;
     const int fd = OpenWorkFolder(folder, &error);
     if (fd < 0)
         return std::nullopt;
     RemovedLeftovers result{WithSlash(folder), tool};
-    result.files = Platform::TToolMarks(folder, tool).RemoveOwn(&result.bytes);
+    result.files = Platform::TToolMarks(folder, tool).RemoveOwn(&result.bytes, breathe);
     struct stat st {};
     result.folderRemoved = ::lstat(folder.c_str(), &st) != 0 && errno == ENOENT;
     ::close(fd);

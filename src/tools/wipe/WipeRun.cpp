@@ -109,7 +109,8 @@ RunOutcome WipeRun::Run(QuillTPU::TaskScope& scope) {
     FFolder = *place + kWipeFolder + "/";
 
     // An earlier wipe killed hard may have left the disk full.
-    if (const auto removed = RemoveLeftoversIn(WithoutSlash(FFolder), kWipeTool)) {
+    if (const auto removed =
+            RemoveLeftoversIn(WithoutSlash(FFolder), kWipeTool, [this] { FHost.PumpPaint(); })) {
         FHost.SetStatus(LeftoverStatus({*removed}));
         FHost.RepaintStatus();
     }
