@@ -51,7 +51,7 @@ public:
             if (FOnTerminal)
                 FHost.Finish();
             std::fprintf(FOut, "%s\n", line.c_str());
-            std::fflush(FOut);
+            FlushOutput(FOut);
         }
     }
     // The figure of the line that begins (after blanks) with label, such

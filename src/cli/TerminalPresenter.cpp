@@ -87,11 +87,11 @@ bool TerminalPresenter::Confirm(const std::string&, const std::string& text) {
     }
     FHost.Finish();
     std::fprintf(FOut, "%s [y/N] ", TerminalLines(text).c_str());
-    std::fflush(FOut);
+    FlushOutput(FOut);
     const auto answer = ReadAnswerLine();
     if (!answer) {
         std::fputc('\n', FOut);
-        std::fflush(FOut);
+        FlushOutput(FOut);
         return false;
     }
     return *answer == "y" || *answer == "Y" || *answer == "yes" || *answer == "Yes" ||
@@ -103,7 +103,7 @@ void TerminalPresenter::Write(const std::string& text) {
         return;
     FHost.Finish();
     std::fprintf(FOut, "%s\n", TerminalLines(text).c_str());
-    std::fflush(FOut);
+    FlushOutput(FOut);
 }
 
 } // namespace Cli

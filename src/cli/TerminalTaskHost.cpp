@@ -3,6 +3,8 @@
 #include "platform/Clock.h"
 #include "platform/StopSignals.h"
 
+#include <cerrno>
+
 namespace Cli {
 
 namespace {
@@ -12,7 +14,23 @@ namespace {
 constexpr std::uint64_t kTerminalInterval = 100'000'000;
 constexpr std::uint64_t kLogInterval = 1'000'000'000;
 
+bool gOutputLost = false;
+
 } // namespace
+
+void FlushOutput(std::FILE* stream) {
+    // stderr is unbuffered: a write to it has failed already, and errno
+    // still says why.
+    const bool failed = std::ferror(stream) != 0;
+    const int code = errno;
+    errno = 0;
+    if ((failed && code == EPIPE) || (std::fflush(stream) != 0 && errno == EPIPE))
+        gOutputLost = true;
+}
+
+bool OutputLost() {
+    return gOutputLost;
+}
 
 int InstallCancelSignals() {
     return Platform::StopSignals::Install();
@@ -44,7 +62,7 @@ void TerminalTaskHost::Finish() {
     Paint(true);
     if (FLineOpen) {
         std::fputc('\n', FOut);
-        std::fflush(FOut);
+        FlushOutput(FOut);
         FLineOpen = false;
     }
 }
@@ -67,7 +85,7 @@ void TerminalTaskHost::Paint(bool force) {
     } else if (!FText.empty()) {
         std::fprintf(FOut, "%s\n", FText.c_str());
     }
-    std::fflush(FOut);
+    FlushOutput(FOut);
     FPainted = FText;
     FLastPaint = now;
     FEverPainted = true;

@@ -16,6 +16,12 @@ namespace Cli {
 int InstallCancelSignals();
 bool CancelSignalled();
 
+// Flushes the program's own output (stdout, stderr). A reader that went
+// away (a pipe into "head -n 1" that has its line) is a request to stop:
+// the run cleans up as after Ctrl+C, and the program exits 1.
+void FlushOutput(std::FILE* stream);
+bool OutputLost();
+
 class TerminalTaskHost final : public QuillTPU::ITaskHost {
 public:
     // inPlace: rewrite one line (a terminal) or write a line per text.
@@ -26,8 +32,8 @@ public:
     void EndTask() override;
     void PumpMessages() override { Paint(false); }
     // A signal is meant for the whole program, so it survives the reset a
-    // tool makes when its work starts.
-    bool CancelRequested() const override { return CancelSignalled(); }
+    // tool makes when its work starts; so does a lost output.
+    bool CancelRequested() const override { return CancelSignalled() || OutputLost(); }
     void ClearCancel() override {}
     void SetStatus(const std::string& text) override;
     void RepaintNow() override { Paint(false); }

@@ -7,6 +7,7 @@
 #include "util/QuillTPU.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -28,8 +29,9 @@ void PrintOverview(std::FILE* out) {
     std::fprintf(out,
                  "\n'%s COMMAND --help' shows a command's options, '%s --version'\n"
                  "the version. Progress and messages go to stderr. Ctrl+C, SIGTERM and SIGHUP\n"
-                 "cancel a run where it can stop. Exit status: 0 done, 1 failed or declined,\n"
-                 "2 wrong usage (nothing written), 130 canceled.\n",
+                 "cancel a run where it can stop; so does a closed output pipe. Exit status:\n"
+                 "0 done, 1 failed, declined or output lost, 2 wrong usage (nothing written),\n"
+                 "130 canceled.\n",
                  kProgram, kProgram);
 }
 
@@ -118,5 +120,10 @@ int Run(const std::vector<std::string>& all) {
 } // namespace
 
 int main(int argc, char** argv) {
-    return WithOutputChecked(Run(std::vector<std::string>(argv + 1, argv + argc)));
+    // A closed output pipe must not end a run before it cleans up (a wipe
+    // would leave the volume full): its writes fail with EPIPE instead, and
+    // the run stops through its cancel path.
+    std::signal(SIGPIPE, SIG_IGN);
+    const int status = WithOutputChecked(Run(std::vector<std::string>(argv + 1, argv + argc)));
+    return Cli::OutputLost() ? Cli::kExitFailed : status;
 }

@@ -1,18 +1,21 @@
 #include "platform/DriveWork.h"
 
+#include "platform/File.h"
 #include "platform/VolumeQuery.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
-#include <fstream>
 #include <memory>
 #include <pwd.h>
-#include <sstream>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+#include <unordered_set>
 
 namespace Platform {
 
@@ -34,15 +37,27 @@ std::string HomeFolder() {
 
 bool gLedgerOnly = false;
 
-// The creation time in nanoseconds, 0 where the file system keeps none. An
-// inode number is soon reused after a delete; with its birth time it names
-// one file only, so a user's file that took a deleted file's node is never
-// mistaken for the tool's.
-std::uint64_t BirthOf(int dirFd, const char* path, int flags) {
-    struct statx sx {};
-    if (::statx(dirFd, path, flags, STATX_BTIME, &sx) != 0 || !(sx.stx_mask & STATX_BTIME))
-        return 0;
-    return static_cast<std::uint64_t>(sx.stx_btime.tv_sec) * 1000000000u + sx.stx_btime.tv_nsec;
+// A sweep lets the window paint after this many files.
+constexpr std::size_t kFilesPerBreath = 256;
+
+// The first word of a ledger of the tool's.
+constexpr const char* kLedgerTitle = "ferrovane-marks";
+
+// The file at dirFd/path (AT_EMPTY_PATH: dirFd itself) by its volume, node
+// and creation time; *sx gets the rest of what statx told.
+std::optional<TToolMarks::FileId> IdOf(int dirFd, const char* path, int flags,
+                                       struct statx* sx = nullptr) {
+    struct statx own {};
+    struct statx& info = sx ? *sx : own;
+    if (::statx(dirFd, path, flags, STATX_TYPE | STATX_INO | STATX_SIZE | STATX_BTIME, &info) != 0)
+        return std::nullopt;
+    TToolMarks::FileId id;
+    id.device = makedev(info.stx_dev_major, info.stx_dev_minor);
+    id.inode = info.stx_ino;
+    if (info.stx_mask & STATX_BTIME)
+        id.birth = static_cast<std::uint64_t>(info.stx_btime.tv_sec) * 1000000000u +
+                   info.stx_btime.tv_nsec;
+    return id;
 }
 
 // The device of the volume at a mount point, asked within the volume time
@@ -135,146 +150,236 @@ bool TToolMarks::MarkFile(int fd, const std::string& name, int* error) {
 }
 
 bool TToolMarks::MarkFolder(int* error) {
-    const int fd = ::open(FFolder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
+    const UniqueFd fd(::open(FFolder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd) {
         if (error)
             *error = errno;
         return false;
     }
-    const bool marked = MarkFile(fd, ".", error);
-    ::close(fd);
-    return marked;
+    return MarkFile(fd.Get(), ".", error);
+}
+
+std::string TToolMarks::MarkErrorText(int error) const {
+    if (error == EEXIST)
+        return "The file \"" + PathOf(LedgerName()) +
+               "\" was not made by this program, so it stays; but the program keeps the list of "
+               "its own files under that name on this drive. Move the file away.";
+    return ErrorText(error);
+}
+
+std::string TToolMarks::Header(const FileId& ledger) const {
+    return std::string(kLedgerTitle) + ' ' + FTool + ' ' + std::to_string(ledger.device) + ' ' +
+           std::to_string(ledger.inode) + ' ' + std::to_string(ledger.birth) + '\n';
 }
 
 bool TToolMarks::AppendToLedger(int fd, const std::string& name, int* error) {
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
+    auto failed = [error](int code) {
         if (error)
-            *error = errno;
+            *error = code;
         return false;
-    }
-    const std::string ledger = PathOf(LedgerName());
-    const int out =
-        ::open(ledger.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (out < 0) {
-        if (error)
-            *error = errno;
-        return false;
-    }
-    std::ostringstream line;
-    line << static_cast<std::uint64_t>(st.st_dev) << ' ' << static_cast<std::uint64_t>(st.st_ino)
-         << ' ' << BirthOf(fd, "", AT_EMPTY_PATH) << ' ' << name << '\n';
-    const std::string text = line.str();
-    // The line must outlive a power loss that the tool's data may outlive.
-    const bool ok = ::write(out, text.data(), text.size()) == static_cast<ssize_t>(text.size()) &&
-                    ::fdatasync(out) == 0;
-    const int code = errno;
-    ::close(out);
-    if (!ok && error)
-        *error = code;
-    return ok;
-}
-
-std::vector<TToolMarks::LedgerEntry> TToolMarks::ReadLedger() const {
-    std::vector<LedgerEntry> entries;
-    const int fd = ::open(PathOf(LedgerName()).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return entries;
+    };
+    const std::optional<FileId> file = IdOf(fd, "", AT_EMPTY_PATH);
+    if (!file)
+        return failed(errno);
+    const std::string path = PathOf(LedgerName());
     std::string text;
-    char chunk[4096];
-    for (ssize_t n; (n = ::read(fd, chunk, sizeof chunk)) > 0;)
-        text.append(chunk, static_cast<std::size_t>(n));
-    ::close(fd);
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        std::istringstream fields(line);
-        LedgerEntry entry;
-        if (fields >> entry.device >> entry.inode >> entry.birth) {
-            fields.get(); // the blank before the name, which may hold blanks itself
-            std::getline(fields, entry.name);
-            if (!entry.name.empty())
-                entries.push_back(entry);
+    // Made exclusively, the ledger is the tool's, and its first line says
+    // so; a file of that name the tool did not make is never written to.
+    UniqueFd out(
+        ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    std::optional<FileId> created;
+    if (out) {
+        created = IdOf(out.Get(), "", AT_EMPTY_PATH);
+        if (!created) {
+            const int code = errno;
+            ::unlink(path.c_str()); // just made exclusively: ours
+            return failed(code);
         }
+        text = Header(*created);
+    } else if (errno == EEXIST) {
+        out = OpenOwnLedger(O_RDWR | O_APPEND, nullptr);
+        if (!out)
+            return failed(EEXIST);
+    } else {
+        return failed(errno);
     }
-    return entries;
+    text += std::to_string(file->device) + ' ' + std::to_string(file->inode) + ' ' +
+            std::to_string(file->birth) + ' ' + name + '\n';
+    // The line must outlive a power loss that the tool's data may outlive.
+    errno = 0;
+    if (::write(out.Get(), text.data(), text.size()) != static_cast<ssize_t>(text.size()) ||
+        ::fdatasync(out.Get()) != 0) {
+        const int code = errno == 0 ? ENOSPC : errno;
+        // A ledger without its first line would pass for the user's and
+        // block the tool for good (a volume that just filled up).
+        if (created && IdOf(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW) == created)
+            ::unlink(path.c_str());
+        return failed(code);
+    }
+    return true;
 }
 
-bool TToolMarks::InLedger(const std::string& name, const std::string& path) const {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0)
+UniqueFd TToolMarks::OpenOwnLedger(int flags, std::string* text) const {
+    UniqueFd fd(::open(PathOf(LedgerName()).c_str(), flags | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd)
+        return fd;
+    std::string head;
+    std::string& content = text ? *text : head;
+    content.clear();
+    // The whole ledger for a reader; its first line only for an append.
+    char chunk[65536];
+    for (off_t at = 0;;) {
+        const ssize_t n = ::pread(fd.Get(), chunk, sizeof chunk, at);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        content.append(chunk, static_cast<std::size_t>(n));
+        at += n;
+        if (!text && content.find('\n') != std::string::npos)
+            break;
+    }
+    const std::size_t end = content.find('\n');
+    struct statx sx {};
+    const std::optional<FileId> ledger = IdOf(fd.Get(), "", AT_EMPTY_PATH, &sx);
+    if (end == std::string::npos || !ledger || !S_ISREG(sx.stx_mode) ||
+        content.compare(0, end + 1, Header(*ledger)) != 0)
+        return UniqueFd();
+    return fd;
+}
+
+std::optional<TToolMarks::Marks> TToolMarks::ReadMarks(UniqueFd* keep) const {
+    std::string text;
+    UniqueFd ledger = OpenOwnLedger(keep ? O_RDWR : O_RDONLY, &text);
+    if (!ledger)
+        return std::nullopt;
+    Marks marks;
+    std::size_t at = text.find('\n') + 1; // after the header
+    while (at < text.size()) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            break; // a line cut short by a power loss marks nothing
+        const char* p = text.data() + at;
+        const char* last = text.data() + end;
+        FileId id;
+        bool ok = true;
+        for (std::uint64_t* field : {&id.device, &id.inode, &id.birth}) {
+            const auto [next, ec] = std::from_chars(p, last, *field);
+            ok = ok && ec == std::errc() && next < last && *next == ' ';
+            if (!ok)
+                break;
+            p = next + 1;
+        }
+        // The name may hold blanks itself.
+        if (ok && p < last)
+            marks.emplace(std::string(p, last), id);
+        at = end + 1;
+    }
+    if (keep)
+        *keep = std::move(ledger);
+    return marks;
+}
+
+bool TToolMarks::IsOwn(int dirFd, const std::string& name, const Marks* marks,
+                       std::int64_t* size) const {
+    // The folder itself by its own name, so that a link in its place is
+    // never taken for it.
+    const bool folder = name == ".";
+    const std::string path = folder ? FFolder : PathOf(name);
+    struct statx sx {};
+    const std::optional<FileId> id =
+        IdOf(folder ? AT_FDCWD : dirFd, folder || dirFd == AT_FDCWD ? path.c_str() : name.c_str(),
+             AT_SYMLINK_NOFOLLOW, &sx);
+    if (!id || !(folder ? S_ISDIR(sx.stx_mode) : S_ISREG(sx.stx_mode)))
         return false;
-    const std::uint64_t birth = BirthOf(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW);
-    for (const LedgerEntry& entry : ReadLedger())
-        if (entry.name == name && entry.device == static_cast<std::uint64_t>(st.st_dev) &&
-            entry.inode == static_cast<std::uint64_t>(st.st_ino) && entry.birth == birth)
-            return true;
-    return false;
+    if (size)
+        *size = static_cast<std::int64_t>(sx.stx_size);
+    if (HasAttribute(path))
+        return true;
+    if (!marks)
+        return false;
+    const auto [from, to] = marks->equal_range(name);
+    return std::any_of(from, to, [&](const auto& entry) { return entry.second == *id; });
 }
 
 bool TToolMarks::IsOwnFile(const std::string& name) const {
     if (name.empty() || name == "." || name == ".." || name == LedgerName() ||
         name.find('/') != std::string::npos)
         return false;
-    const std::string path = PathOf(name);
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        return false;
-    return HasAttribute(path) || InLedger(name, path);
+    const std::optional<Marks> marks = ReadMarks();
+    return IsOwn(AT_FDCWD, name, marks ? &*marks : nullptr);
 }
 
 bool TToolMarks::IsOwnFolder() const {
-    struct stat st {};
-    if (::lstat(FFolder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-        return false;
-    return HasAttribute(FFolder) || InLedger(".", PathOf("."));
+    const std::optional<Marks> marks = ReadMarks();
+    return IsOwn(AT_FDCWD, ".", marks ? &*marks : nullptr);
 }
 
-std::size_t TToolMarks::RemoveOwn() {
-    struct stat folderStat {};
-    if (::lstat(FFolder.c_str(), &folderStat) != 0 || !S_ISDIR(folderStat.st_mode))
-        return 0; // gone, or a link where the folder was: nothing of ours to touch
-    const bool ownFolder = IsOwnFolder();
+std::size_t TToolMarks::RemoveOwn(std::int64_t* bytes, const std::function<void()>& breathe) {
+    // A link where the folder was is nothing of ours to touch.
+    const UniqueFd dir(::open(FFolder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!dir)
+        return 0;
+    // The marks are read once: a folder of tens of thousands of files (a
+    // wipe with a small buffer) is swept in one go.
+    UniqueFd ledger;
+    const std::optional<Marks> marks = ReadMarks(&ledger);
+    const Marks* known = marks ? &*marks : nullptr;
+    const bool ownFolder = IsOwn(AT_FDCWD, ".", known);
     std::vector<std::string> names;
-    if (DIR* dir = ::opendir(FFolder.c_str())) {
-        while (const dirent* entry = ::readdir(dir)) {
+    if (DIR* listing = ::fdopendir(::dup(dir.Get()))) {
+        while (const dirent* entry = ::readdir(listing)) {
             const std::string name = entry->d_name;
             if (name != "." && name != "..")
                 names.push_back(name);
         }
-        ::closedir(dir);
+        ::closedir(listing);
     }
     std::size_t removed = 0;
     bool othersLeft = false;
-    bool ledgerFound = false;
+    std::unordered_set<std::string> stayed; // the tool's, but not removed
+    std::size_t seen = 0;
     for (const std::string& name : names) {
+        if (breathe && ++seen % kFilesPerBreath == 0)
+            breathe();
         if (name == LedgerName()) {
-            ledgerFound = true;
+            othersLeft = othersLeft || !marks; // a user's file of that name
             continue;
         }
-        if (IsOwnFile(name) && ::unlink(PathOf(name).c_str()) == 0)
-            ++removed;
-        else
+        std::int64_t size = 0;
+        if (!IsOwn(dir.Get(), name, known, &size)) {
             othersLeft = true;
+        } else if (::unlinkat(dir.Get(), name.c_str(), 0) == 0) {
+            ++removed;
+            if (bytes)
+                *bytes += size;
+        } else {
+            othersLeft = true;
+            stayed.insert(name);
+        }
     }
-    if (ledgerFound) {
+    if (marks) {
         // Keep only the lines of what is still ours (the folder, or a file
         // that could not be removed).
         std::string kept;
-        for (const LedgerEntry& entry : ReadLedger()) {
-            if ((entry.name == "." && ownFolder && othersLeft) ||
-                (entry.name != "." && InLedger(entry.name, PathOf(entry.name))))
-                kept += std::to_string(entry.device) + ' ' + std::to_string(entry.inode) + ' ' +
-                        std::to_string(entry.birth) + ' ' + entry.name + '\n';
+        for (const auto& [name, id] : *marks) {
+            const bool keep = name == "." ? ownFolder && othersLeft : stayed.count(name) > 0;
+            if (keep)
+                kept += std::to_string(id.device) + ' ' + std::to_string(id.inode) + ' ' +
+                        std::to_string(id.birth) + ' ' + name + '\n';
         }
-        const std::string ledger = PathOf(LedgerName());
+        const std::optional<FileId> ledgerId = IdOf(ledger.Get(), "", AT_EMPTY_PATH);
         if (kept.empty()) {
-            ::unlink(ledger.c_str());
-        } else {
-            const int fd = ::open(ledger.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
-            if (fd >= 0) {
-                [[maybe_unused]] const ssize_t n = ::write(fd, kept.data(), kept.size());
-                ::close(fd);
-            }
+            // Only the ledger that was read goes, not a file put in its place.
+            if (ledgerId && IdOf(dir.Get(), LedgerName().c_str(), AT_SYMLINK_NOFOLLOW) == ledgerId)
+                ::unlinkat(dir.Get(), LedgerName().c_str(), 0);
+        } else if (ledgerId) {
+            // Rewritten in place: the same file, so its first line still holds.
+            kept.insert(0, Header(*ledgerId));
+            if (::pwrite(ledger.Get(), kept.data(), kept.size(), 0) ==
+                    static_cast<ssize_t>(kept.size()) &&
+                ::ftruncate(ledger.Get(), static_cast<off_t>(kept.size())) == 0)
+                ::fdatasync(ledger.Get());
         }
     }
     if (ownFolder && !othersLeft)

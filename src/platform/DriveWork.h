@@ -3,11 +3,14 @@
 // drive fixed for a run by its volume, the folder on that volume where the
 // user may work, and the mark by which a tool knows the files it created.
 #include "platform/DriveTable.h"
+#include "platform/UniqueFd.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace Platform {
@@ -34,9 +37,14 @@ std::optional<std::string> WorkingPlace(const PinnedVolume& volume);
 // A tool knows its own files by a mark it sets when it creates them: the
 // extended attribute "user.ferrovane.tool" holding the tool's name; where
 // the file system keeps no user attributes, a ledger ".ferrovane-<tool>" in
-// the work folder lists "device inode birth name" for each of them ("." for the
-// folder itself). A symbolic link is never the tool's, and a file without
-// the mark is the user's, whatever its name.
+// the work folder lists "device inode birth name" for each of them ("." for
+// the folder itself). The ledger is the tool's only when the tool made it:
+// it is created exclusively, and its first line names the tool, the volume
+// and the ledger's own node and birth, which a copy or a file the user made
+// under that name cannot match. Anything else of that name is the user's:
+// it is never changed or removed, and its lines mark nothing. A symbolic
+// link is never the tool's, and a file without the mark is the user's,
+// whatever its name.
 class TToolMarks {
 public:
     // folder: the tool's work folder (a trailing "/" is optional);
@@ -44,37 +52,58 @@ public:
     TToolMarks(std::string folder, std::string tool);
 
     // Marks a file the tool has just created in the folder, through its
-    // open descriptor. False with *error when no mark could be set at all.
+    // open descriptor. False with *error when no mark could be set at all;
+    // EEXIST: a file that is not the tool's holds the ledger's name.
     bool MarkFile(int fd, const std::string& name, int* error = nullptr);
     // Marks the folder itself, right after the tool created it.
     bool MarkFolder(int* error = nullptr);
     bool IsOwnFile(const std::string& name) const;
     bool IsOwnFolder() const;
     // Deletes every file of the tool's in the folder (links and unmarked
-    // entries stay), the ledger when it lists nothing left, and the folder
-    // when it is the tool's and empty then. Returns the files removed.
-    std::size_t RemoveOwn();
+    // entries stay), the ledger when it is the tool's and lists nothing
+    // left, and the folder when it is the tool's and empty then. The marks
+    // are read once for the whole folder. Returns the files removed and
+    // adds their sizes to *bytes. breathe is called every few hundred files,
+    // so that a window can paint during a long sweep.
+    std::size_t RemoveOwn(std::int64_t* bytes = nullptr, const std::function<void()>& breathe = {});
 
     const std::string& Folder() const { return FFolder; }
     // The ledger's name in the work folder.
     std::string LedgerName() const { return ".ferrovane-" + FTool; }
+    // Why a file could not be marked, for the message that says so.
+    std::string MarkErrorText(int error) const;
 
     static constexpr const char* kAttribute = "user.ferrovane.tool";
     // Tests: behave as on a file system without user attributes.
     static void UseLedgerOnly(bool ledgerOnly);
 
-private:
-    struct LedgerEntry {
+    // A file by its volume, node and creation time: a node is soon reused
+    // after a delete, with its birth time it names one file only.
+    struct FileId {
         std::uint64_t device = 0;
         std::uint64_t inode = 0;
-        std::uint64_t birth = 0;
-        std::string name;
+        std::uint64_t birth = 0; // nanoseconds; 0 where the file system keeps none
+        bool operator==(const FileId&) const = default;
     };
+
+private:
+    // The ledger's lines by name.
+    using Marks = std::unordered_multimap<std::string, FileId>;
+
     std::string PathOf(const std::string& name) const;
     bool HasAttribute(const std::string& path) const;
     bool AppendToLedger(int fd, const std::string& name, int* error);
-    std::vector<LedgerEntry> ReadLedger() const;
-    bool InLedger(const std::string& name, const std::string& path) const;
+    std::string Header(const FileId& ledger) const;
+    // Opens the ledger when it is the tool's (an empty descriptor when there
+    // is none, or it is the user's) and reads it whole into *text.
+    UniqueFd OpenOwnLedger(int flags, std::string* text) const;
+    // The marks of the tool's ledger; nullopt when there is no such ledger.
+    // *ledger keeps it open, for a rewrite.
+    std::optional<Marks> ReadMarks(UniqueFd* ledger = nullptr) const;
+    // True when the entry `name` of the folder (open as dirFd, or AT_FDCWD)
+    // is a regular file the tool marked; *size gets its size.
+    bool IsOwn(int dirFd, const std::string& name, const Marks* marks,
+               std::int64_t* size = nullptr) const;
 
     std::string FFolder; // without a trailing "/", except for "/"
     std::string FTool;

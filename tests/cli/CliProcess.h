@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,6 +24,9 @@ struct CliOptions {
     std::string stdoutPath; // where its stdout goes ("": captured in CliResult::out)
     // Root loses its override of file modes, as a user would be refused.
     bool fileModesBindRoot = false;
+    // stdout and stderr go to a pipe whose reader is gone (as in "| head"
+    // after its line): every write fails, and SIGPIPE has its default action.
+    bool closedPipe = false;
 };
 
 struct CliResult {
@@ -37,6 +41,9 @@ public:
         : FArgs(std::move(args)) {
         const std::string outPath = FLogs / "out";
         const std::string errPath = FLogs / "err";
+        int pipeEnds[2] = {-1, -1};
+        if (options.closedPipe && ::pipe(pipeEnds) != 0)
+            throw std::runtime_error("pipe failed");
         FPid = ::fork();
         if (FPid == 0) {
             const int in = ::open("/dev/null", O_RDONLY);
@@ -46,6 +53,12 @@ public:
             ::dup2(in, 0);
             ::dup2(out, 1);
             ::dup2(err, 2);
+            if (options.closedPipe) {
+                ::close(pipeEnds[0]);
+                ::dup2(pipeEnds[1], 1);
+                ::dup2(pipeEnds[1], 2);
+                ::signal(SIGPIPE, SIG_DFL);
+            }
             if (!options.cwd.empty() && ::chdir(options.cwd.c_str()) != 0)
                 ::_exit(126);
             if (options.fileModesBindRoot) {
@@ -60,6 +73,10 @@ public:
             argv.push_back(nullptr);
             ::execv(argv[0], argv.data());
             ::_exit(127);
+        }
+        if (options.closedPipe) {
+            ::close(pipeEnds[0]);
+            ::close(pipeEnds[1]);
         }
     }
     ~CliProcess() {

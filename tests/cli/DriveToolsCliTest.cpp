@@ -69,3 +69,24 @@ TEST(DriveToolsCli, WipeLeavesTheVolumeAsItWasDoneOrCanceled) {
     EXPECT_EQ(ReadAll(mine), "my own file");
     EXPECT_EQ(FreeBytes(volume->MountPoint()), freeBefore);
 }
+
+// A closed output pipe stops a run through its cancel path, never through
+// SIGPIPE: no fill and no test file stay, and the status is 1.
+TEST(DriveToolsCli, AClosedOutputPipeStopsTheRunAndLeavesNothing) {
+    std::string why;
+    const auto volume = TestVolume::Tmpfs(64 * 1048576, false, &why);
+    if (!volume)
+        GTEST_SKIP() << why;
+    const std::string root = volume->MountPoint();
+    const std::uint64_t freeBefore = FreeBytes(root);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"wipe", "--passes", "16", "--buffer", "1MB", root},
+          std::vector<std::string>{"speed", "--size", "32MB", root}}) {
+        SCOPED_TRACE(args[0]);
+        CliOptions options;
+        options.closedPipe = true;
+        EXPECT_EQ(RunCli(args, options).status, 1);
+        EXPECT_TRUE(fs::is_empty(root));
+        EXPECT_EQ(FreeBytes(root), freeBefore);
+    }
+}

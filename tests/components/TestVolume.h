@@ -31,13 +31,14 @@ public:
         return volume;
     }
 
-    // An 8 MB ext4 image with a label, mounted through a loop device.
+    // An ext4 image of `megabytes` with a label, mounted through a loop device.
     static std::unique_ptr<TestVolume> Ext4(const std::string& label, bool readOnly,
-                                            std::string* why) {
+                                            std::string* why, int megabytes = 8) {
         auto volume = std::unique_ptr<TestVolume>(new TestVolume);
         const std::string image = volume->FDir / "image.ext4";
-        const std::string make = "truncate -s 8M '" + image + "' && mkfs.ext4 -q -L '" + label +
-                                 "' '" + image + "' >/dev/null 2>&1";
+        const std::string make = "truncate -s " + std::to_string(megabytes) + "M '" + image +
+                                 "' && mkfs.ext4 -q -L '" + label + "' '" + image +
+                                 "' >/dev/null 2>&1";
         if (std::system(make.c_str()) != 0) {
             *why = "cannot make an ext4 image (mkfs.ext4 missing?)";
             return nullptr;

@@ -99,6 +99,49 @@ TEST(ToolMarks, UserFolderStaysAndAReplacedFileIsNotTheTools) {
     }
 }
 
+// The ledger is the tool's only when the tool made it. A file of its name
+// that the tool did not make (the user's notes, a list in the ledger's own
+// form, a copy of a real ledger) marks nothing and is never changed.
+TEST(ToolMarks, AListFileTheToolDidNotMakeMarksNothing) {
+    LedgerOnly mode(true);
+    const char* const kinds[] = {"notes", "lines in the list's form", "a copy of a real ledger"};
+    for (const std::string kind : kinds) {
+        SCOPED_TRACE(kind);
+        TempDir dir;
+        const std::string work = dir / "wp_binary";
+        ASSERT_EQ(::mkdir(work.c_str(), 0755), 0);
+        TToolMarks marks(work, "wipe");
+        const std::string list = work + "/" + marks.LedgerName();
+        CreateOwn(marks, "1");
+        struct stat st {};
+        ASSERT_EQ(::stat((work + "/1").c_str(), &st), 0);
+        std::string text;
+        if (kind == "notes") {
+            text = "my notes\n";
+        } else if (kind == "lines in the list's form") {
+            struct statx sx {};
+            ASSERT_EQ(::statx(AT_FDCWD, (work + "/1").c_str(), 0, STATX_BTIME, &sx), 0);
+            text = std::to_string(st.st_dev) + " " + std::to_string(st.st_ino) + " " +
+                   std::to_string(sx.stx_btime.tv_sec * 1000000000ull + sx.stx_btime.tv_nsec) +
+                   " 1\n";
+        } else {
+            text = ReadAll(list);
+        }
+        // Written beside the list and moved over it, as an editor saves.
+        ASSERT_EQ(::rename(dir.Write("saved", text).c_str(), list.c_str()), 0);
+
+        EXPECT_FALSE(marks.IsOwnFile("1"));
+        EXPECT_EQ(marks.RemoveOwn(), 0u);
+        const int fd = ::open((work + "/2").c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+        int error = 0;
+        EXPECT_FALSE(marks.MarkFile(fd, "2", &error));
+        EXPECT_EQ(error, EEXIST);
+        ::close(fd);
+        EXPECT_EQ(ReadAll(list), text);
+        EXPECT_TRUE(std::filesystem::exists(work + "/1"));
+    }
+}
+
 TEST(DriveWork, WorkingPlaceAndPinnedVolume) {
     TempDir dir;
     ScopedDriveTable table({DriveForFolder('Q', dir.Path())});

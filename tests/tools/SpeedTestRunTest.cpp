@@ -9,6 +9,7 @@
 #include "platform/DriveTable.h"
 #include "platform/DriveWork.h"
 #include "platform/Errors.h"
+#include "util/Drives.h"
 
 #include <gtest/gtest.h>
 
@@ -101,6 +102,9 @@ protected:
         });
         if (openUnbuffered)
             run.SetOpenUnbuffered(openUnbuffered);
+        if (freeSpace)
+            run.SetFreeSpace(freeSpace);
+        run.SetPumpInterval(pumpInterval);
         return run.Execute();
     }
 
@@ -120,6 +124,9 @@ protected:
     std::vector<std::uint32_t> ticks = {1000, 1003, 2000, 2008};
     std::function<void(std::size_t)> onTick;
     std::function<Platform::File(const std::string&)> openUnbuffered;
+    std::function<std::int64_t(char)> freeSpace;
+    // Within a phase the window gets no turn unless a test asks for it.
+    std::uint64_t pumpInterval = UINT64_MAX;
 };
 
 TEST_F(SpeedTestRunTest, NormalRunLogsTheBlockAndLeavesNothing) {
@@ -169,18 +176,46 @@ TEST_F(SpeedTestRunTest, TestSizeAgainstFreeSpace) {
     }
 }
 
-// Between the phases (the window's Cancel), or within a phase (a stop
-// signal to the command line, seen without the window's messages).
+// The window's Cancel between the phases or within one (the window gets its
+// turn within a phase too), and a stop signal to the command line, seen
+// without the window's messages. A run stops at the first check after the
+// request and removes its file.
 TEST_F(SpeedTestRunTest, CancelBetweenOrWithinThePhases) {
     ScopedDriveTable table({At('C', dir.Path(), GB)});
-    for (const int tick : {-1, 0, 2}) {
-        SCOPED_TRACE(tick);
+    struct Case {
+        const char* what;
+        bool windowInPhases;
+        std::function<bool(const RecordingTaskHost&)> cancelAtPump; // else at tick
+        int tick;
+        bool writeLine;
+    };
+    const auto reading = [](const RecordingTaskHost& h) { return h.Status() == kReadingStatus; };
+    const Case cases[] = {
+        {"window, between the phases", false, [](const auto&) { return true; }, -1, true},
+        {"window, within the write", true, [](const auto&) { return true; }, -1, false},
+        {"window, within the read", true, reading, -1, true},
+        {"signal, at the write's start", false, nullptr, 0, false},
+        {"signal, at the read's start", false, nullptr, 2, true},
+    };
+    inputs.mb = 3;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         host = RecordingTaskHost();
         log.lines.clear();
-        host.onPump = [&] { host.cancel = tick < 0; };
-        onTick = [&](std::size_t at) { host.cancel = host.cancel || int(at) == tick; };
+        pumpInterval = c.windowInPhases ? 0 : UINT64_MAX;
+        int pumpsAtCancel = -1;
+        host.onPump = [&] {
+            if (pumpsAtCancel < 0 && c.cancelAtPump && c.cancelAtPump(host)) {
+                host.cancel = true;
+                pumpsAtCancel = host.pumps;
+            }
+        };
+        onTick = [&](std::size_t at) { host.cancel = host.cancel || int(at) == c.tick; };
         EXPECT_EQ(Run(), RunOutcome::Canceled);
-        EXPECT_EQ(log.Holds(kWriteLine), tick != 0);
+        if (c.cancelAtPump) {
+            EXPECT_EQ(host.pumps, pumpsAtCancel) << "the run went on after Cancel";
+        }
+        EXPECT_EQ(log.Holds(kWriteLine), c.writeLine);
         EXPECT_FALSE(log.Holds(kReadLine));
         EXPECT_EQ(host.Status(), "  CANCELED!");
         EXPECT_FALSE(host.busy);
@@ -396,26 +431,63 @@ TEST_F(SpeedTestRunTest, BothPhasesAreTimedToTheDrive) {
     EXPECT_TRUE(presenter.shown.empty());
 }
 
-TEST_F(SpeedTestRunTest, AVolumeThatFillsUpDuringTheWrite) {
+// The free space was there when the run looked; someone took it since. The
+// volume's refusal comes when the file's blocks are reserved, before the
+// clock starts: the warning of a test size over the free space, nothing
+// timed, nothing left.
+TEST_F(SpeedTestRunTest, AVolumeThatCannotTakeTheFileIsRefusedBeforeTheClock) {
     if (!RunningAsRoot())
         GTEST_SKIP() << "mounting a tmpfs needs root";
     std::string why;
     const auto volume = TestVolume::Tmpfs(1 * MB, false, &why);
     if (!volume)
         GTEST_SKIP() << why;
-    // The free space was there when the run looked; someone took it since.
     Drive d = Platform::DriveForFolder('D', volume->MountPoint());
     d.space = DriveSpace{64 * MB, 64 * MB};
     ScopedDriveTable table({d});
     inputs.letter = 'd';
     inputs.mb = 4;
-    EXPECT_EQ(Run(), RunOutcome::Failed);
-    const std::string file = volume->MountPoint() + "/speedtest/SpeedTest.bin";
-    EXPECT_EQ(Messages(), std::vector<std::string>{"Cannot write file \"" + file + "\". " +
-                                                   Platform::ErrorText(ENOSPC)});
+    int clockReadings = 0;
+    onTick = [&](std::size_t) { ++clockReadings; };
+    EXPECT_EQ(Run(), RunOutcome::NoSpace);
+    EXPECT_EQ(Messages(), std::vector<std::string>{kNoSpaceMessage});
+    EXPECT_EQ(clockReadings, 0);
     EXPECT_FALSE(log.Holds(kWriteLine));
-    EXPECT_FALSE(log.Holds(kReadLine));
-    EXPECT_EQ(host.Status(), "  FAILED!");
+    EXPECT_EQ(host.Status(), "Done");
     EXPECT_FALSE(host.busy);
     EXPECT_TRUE(fs::is_empty(volume->MountPoint()));
+}
+
+// A test size equal to the free space the log shows runs on ext4: that
+// figure is taken once the work folder is there, and the file's blocks,
+// its bookkeeping included, are reserved before the clock starts.
+TEST_F(SpeedTestRunTest, ATestSizeEqualToTheLoggedFreeSpaceRunsOnExt4) {
+    if (!RunningAsRoot())
+        GTEST_SKIP() << "mounting a loop volume needs root";
+    constexpr std::int32_t kSizeMB = 256;
+    std::string why;
+    const auto volume = TestVolume::Ext4("equal", false, &why, 330);
+    if (!volume)
+        GTEST_SKIP() << why;
+    ScopedDriveTable table({Platform::DriveForFolder('D', volume->MountPoint())});
+    inputs.letter = 'd';
+    inputs.mb = kSizeMB;
+    const std::string root = volume->MountPoint();
+    // Where the run asks, the volume is made to have exactly the test size
+    // free for the user: the rest goes to a file of the user's.
+    bool folderThere = false;
+    freeSpace = [&](char letter) {
+        folderThere = fs::is_directory(root + "/speedtest");
+        const std::int64_t free = QuillTPU::DriveFreeSpace(static_cast<unsigned char>(letter));
+        const int fd = ::open((root + "/filler").c_str(), O_WRONLY | O_CREAT, 0600);
+        EXPECT_EQ(::posix_fallocate(fd, 0, free - kSizeMB * MB), 0);
+        ::close(fd);
+        return QuillTPU::DriveFreeSpace(static_cast<unsigned char>(letter));
+    };
+    EXPECT_EQ(Run(), RunOutcome::Done);
+    EXPECT_TRUE(folderThere) << "the free space was taken before the work folder was made";
+    EXPECT_EQ(log.lines.at(3), "Free space: 0.25GB");
+    EXPECT_TRUE(log.Holds(kReadLine));
+    EXPECT_TRUE(presenter.shown.empty());
+    EXPECT_FALSE(fs::exists(root + "/speedtest"));
 }

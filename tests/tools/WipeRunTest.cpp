@@ -8,6 +8,7 @@
 #include "TempDir.h"
 #include "platform/DriveTable.h"
 #include "platform/DriveWork.h"
+#include "tools/speedtest/SpeedTestRun.h"
 #include "tools/wipe/MemoryLimit.h"
 #include "tools/wipe/ToolLeftovers.h"
 #include "util/Random.h"
@@ -470,6 +471,64 @@ TEST(WipeChecks, MemoryAndLeftovers) {
     fake.Write("cg/memory/memory.limit_in_bytes", "9223372036854771712\n");
     fake.Write("cg/memory/memory.usage_in_bytes", "1\n");
     EXPECT_EQ(Wipe::AvailableMemory(fake / "proc", fake / "cg"), 1000000000);
+}
+
+// A user's file under the name of a tool's list of marks is the user's: the
+// sweep at start, a wipe and a speed test leave it as it is. Where the list
+// is the only mark (no user attributes), the tools cannot mark their files
+// beside it and say so instead of running.
+TEST(WipeChecks, AUsersFileUnderTheListsNameSurvives) {
+    for (const bool ledger : {false, true}) {
+        SCOPED_TRACE(ledger ? "ledger" : "attribute");
+        Platform::TToolMarks::UseLedgerOnly(ledger);
+        TempDir dir;
+        Platform::ScopedDriveTable table({Platform::DriveForFolder('V', dir.Path())});
+        const std::string wipeList = dir.Write("wp_binary/.ferrovane-wipe", "my wipe notes\n");
+        const std::string speedList =
+            dir.Write("speedtest/.ferrovane-speedtest", "0 0 0 SpeedTest.bin\n");
+        auto unchanged = [&] {
+            return ReadAll(wipeList) == "my wipe notes\n" &&
+                   ReadAll(speedList) == "0 0 0 SpeedTest.bin\n";
+        };
+
+        EXPECT_TRUE(Wipe::RemoveToolLeftovers().empty());
+        EXPECT_TRUE(unchanged()) << "start-up sweep";
+
+        RecordingTaskHost host;
+        RecordingPresenter presenter;
+        TestInputs inputs;
+        inputs.bufferMB = 1;
+        Wipe::WipeRun wipe(host, inputs);
+        wipe.SetFreeSpaceQuery([&](int*) -> std::optional<std::int64_t> {
+            return std::max<std::int64_t>(3 * MB - BytesIn(dir / "wp_binary"), 0);
+        });
+        EXPECT_EQ(wipe.Execute(), ledger ? RunOutcome::Failed : RunOutcome::Done);
+        EXPECT_TRUE(unchanged()) << "wipe";
+        EXPECT_EQ(Listing(dir / "wp_binary"), ".ferrovane-wipe:14");
+
+        struct SpeedInputs : SpeedTest::ISpeedTestInputs {
+            char DriveLetter() override { return 'v'; }
+            std::int32_t TestSizeMB() override { return 1; }
+        } speedInputs;
+        struct Log : SpeedTest::ISpeedLog {
+            void AppendLine(const std::string&) override {}
+        } log;
+        SpeedTest::SpeedTestRun speed(host, speedInputs, log);
+        speed.SetFreeSpace([](char) { return std::int64_t(1) << 40; });
+        EXPECT_EQ(speed.Execute(),
+                  ledger ? SpeedTest::RunOutcome::Failed : SpeedTest::RunOutcome::Done);
+        EXPECT_TRUE(unchanged()) << "speed test";
+        EXPECT_EQ(Listing(dir / "speedtest"), ".ferrovane-speedtest:20");
+        if (ledger) {
+            ASSERT_EQ(presenter.shown.size(), 2u);
+            EXPECT_NE(presenter.shown[1].text.find("was not made by this program"),
+                      std::string::npos)
+                << presenter.shown[1].text;
+        }
+        EXPECT_TRUE(Wipe::RemoveToolLeftovers().empty());
+        EXPECT_TRUE(unchanged()) << "second sweep";
+    }
+    Platform::TToolMarks::UseLedgerOnly(false);
 }
 
 // After a pass, the bytes of a file deleted before the wipe are no longer

@@ -121,6 +121,63 @@ private:
     char FLetter;
 };
 
+// Sends the written data on to the drive as the write goes and keeps only a
+// few megabytes on their way: the flush at the end then waits for these
+// alone, and a Cancel in between is seen within a second, however large
+// the test and the memory. The drive's work stays inside the timing.
+class Writeback {
+public:
+    explicit Writeback(int fd) : FFd(fd) {}
+    // The bytes at offset were just written. An errno when the drive failed.
+    int Written(std::int64_t offset, std::int64_t count) {
+        FWritten = offset + count;
+        if (!Sync(offset, count, SYNC_FILE_RANGE_WRITE))
+            return FError;
+        while (FWritten - FOnDrive > kInFlightBytes)
+            if (const int error = WaitSome(count))
+                return error;
+        return 0;
+    }
+    // Waits until up to `count` more bytes are on the drive.
+    int WaitSome(std::int64_t count) {
+        const std::int64_t part = std::min(count, FWritten - FOnDrive);
+        if (!Sync(FOnDrive, part,
+                  SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER))
+            return FError;
+        FOnDrive += part;
+        return 0;
+    }
+    bool Done() const { return FOnDrive >= FWritten; }
+
+private:
+    static constexpr std::int64_t kInFlightBytes = 16 * kMegabyte;
+
+    bool Sync(std::int64_t offset, std::int64_t count, unsigned flags) {
+        if (!FAvailable)
+            return true;
+        int done;
+        do
+            done = ::sync_file_range(FFd, offset, count, flags);
+        while (done != 0 && errno == EINTR);
+        if (done == 0)
+            return true;
+        if (errno == EINVAL || errno == ESPIPE || errno == ENOSYS || errno == EOPNOTSUPP) {
+            // Not for this file system: the flush at the end does it all.
+            FAvailable = false;
+            FOnDrive = FWritten;
+            return true;
+        }
+        FError = errno;
+        return false;
+    }
+
+    int FFd;
+    bool FAvailable = true;
+    int FError = 0;
+    std::int64_t FWritten = 0;
+    std::int64_t FOnDrive = 0;
+};
+
 } // namespace
 
 std::string SpeedText(std::int64_t bytes, std::uint32_t milliseconds, std::uint8_t decimals) {
@@ -150,17 +207,26 @@ RunOutcome SpeedTestRun::Execute() {
     // The drive is fixed here by its volume: a volume mounted during the run
     // may move the letters, but never the run or its cleanup.
     session.volume = Platform::PinVolume(letter);
-    const std::int64_t free = FFreeSpace(letter);
 
     FHost.SetStatus(kWritingStatus);
-    FLog.AppendLine("");
-    FLog.AppendLine("");
-    FLog.AppendLine("Drive " + session.DriveName() + "   -   " + FLabel(letter));
-    FLog.AppendLine("Free space: " + QuillTPU::FormatReal(free / kGigabyte, 2) + "GB");
-    FLog.AppendLine("OS buffer: disabled");
-    FLog.AppendLine("");
-    // The phases block the window; the lines must be visible meanwhile.
-    FHost.RepaintNow();
+    // The log's lines come once the work folder is there, so the free space
+    // they show is what is left for the test file; a failure on the way
+    // writes them before its message.
+    std::int64_t free = 0;
+    bool logged = false;
+    auto logHead = [&] {
+        if (std::exchange(logged, true))
+            return;
+        free = FFreeSpace(letter);
+        FLog.AppendLine("");
+        FLog.AppendLine("");
+        FLog.AppendLine("Drive " + session.DriveName() + "   -   " + FLabel(letter));
+        FLog.AppendLine("Free space: " + QuillTPU::FormatReal(free / kGigabyte, 2) + "GB");
+        FLog.AppendLine("OS buffer: disabled");
+        FLog.AppendLine("");
+        // The phases block the window; the lines must be visible meanwhile.
+        FHost.RepaintNow();
+    };
 
     auto finish = [&](RunOutcome outcome) {
         session.Cleanup();
@@ -181,8 +247,13 @@ RunOutcome SpeedTestRun::Execute() {
         return outcome;
     };
     auto fail = [&](const std::string& message) {
+        logHead();
         QuillTPU::ShowErrorMessage(message);
         return finish(RunOutcome::Failed);
+    };
+    auto noSpace = [&] {
+        QuillTPU::ShowWarningMessage(kNoSpaceMessage);
+        return finish(RunOutcome::NoSpace);
     };
     const std::string drive = session.DriveName();
 
@@ -238,7 +309,7 @@ RunOutcome SpeedTestRun::Execute() {
         if (!session.marks->MarkFolder(&code)) {
             ::rmdir(folder.c_str());
             return fail("Cannot mark the folder \"" + folder + "\" as the speed test's. " +
-                        Platform::ErrorText(code));
+                        session.marks->MarkErrorText(code));
         }
         if (!session.LockFolder(&code))
             return busy(code);
@@ -252,20 +323,21 @@ RunOutcome SpeedTestRun::Execute() {
                     "drive.");
     }
 
+    logHead();
+
     const std::int32_t mb = FInputs.TestSizeMB();
     if (mb < 1)
         return fail("The test file size must be at least 1 MB.");
     const std::int64_t size = CheckedMul<std::int64_t>(mb, kMegabyte);
-    if (size > free) {
-        QuillTPU::ShowWarningMessage(kNoSpaceMessage);
-        return finish(RunOutcome::NoSpace);
-    }
+    if (size > free)
+        return noSpace();
 
     // ---- Write phase -----------------------------------------------------------
     const std::string unmounted =
         "Drive " + drive + " (" + mountPoint + ") is no longer mounted; the test stopped.";
     if (!session.OnPinnedVolume())
         return fail(unmounted);
+    FLastPump = Platform::NanoClock();
     {
         // The file is zeros: one zero block written again and again gives the
         // same file, and the same timing, as a buffer of the whole size.
@@ -285,31 +357,42 @@ RunOutcome SpeedTestRun::Execute() {
             file = Platform::File();
             ::unlink(session.testFile.c_str()); // just made exclusively: ours
             return fail("Cannot mark the file \"" + session.testFile + "\" as the speed test's. " +
-                        Platform::ErrorText(code));
+                        session.marks->MarkErrorText(code));
         }
 
-        // The file's blocks are reserved before the clock starts, as the
-        // reference tools do, so the timing is the data's; and a volume too
-        // full for the file says so before anything is written.
+        // The file's blocks, and the blocks that keep track of them, are
+        // reserved before the clock starts, so the timing is the data's; a
+        // volume that cannot take the file after all says so before anything
+        // is timed, not halfway through.
         int reserved;
         do
             reserved = ::fallocate(file.Descriptor(), 0, 0, size);
         while (reserved != 0 && errno == EINTR);
+        if (reserved != 0 && (errno == ENOSPC || errno == EDQUOT))
+            return noSpace();
         if (reserved != 0 && errno != EOPNOTSUPP && errno != ENOSYS)
             return fail(FileErrorText("write", session.testFile, errno));
 
+        Writeback writeback(file.Descriptor());
         const std::uint32_t t0 = FTickCount();
-        for (std::int64_t left = size; left > 0;) {
+        for (std::int64_t written = 0; written < size;) {
             const auto piece = static_cast<std::size_t>(
-                std::min<std::int64_t>(left, static_cast<std::int64_t>(blockBytes)));
+                std::min<std::int64_t>(size - written, static_cast<std::int64_t>(blockBytes)));
             int error = 0;
             file.WriteSome(block.get(), piece, &error);
+            if (error == 0)
+                error = writeback.Written(written, static_cast<std::int64_t>(piece));
             if (error)
                 return fail(FileErrorText("write", session.testFile, error));
-            left -= static_cast<std::int64_t>(piece);
-            // The window takes its Cancel between the phases; a stop signal
-            // to the command line is seen here, so a long phase ends too.
-            if (FHost.CancelRequested())
+            written += static_cast<std::int64_t>(piece);
+            if (StopAsked())
+                return finish(RunOutcome::Canceled);
+        }
+        // What is still on its way goes in steps, so Cancel is seen meanwhile.
+        while (!writeback.Done()) {
+            if (const int error = writeback.WaitSome(static_cast<std::int64_t>(blockBytes)))
+                return fail(FileErrorText("write", session.testFile, error));
+            if (StopAsked())
                 return finish(RunOutcome::Canceled);
         }
         // The data reach the drive inside the timing: without the flush a
@@ -376,7 +459,7 @@ RunOutcome SpeedTestRun::Execute() {
                 return fail(FileErrorText("read", session.testFile, e.Code()));
             }
             left -= static_cast<std::int64_t>(piece);
-            if (FHost.CancelRequested())
+            if (StopAsked())
                 return finish(RunOutcome::Canceled);
         }
         const std::uint32_t t1 = FTickCount();
@@ -384,6 +467,18 @@ RunOutcome SpeedTestRun::Execute() {
     }
     file = Platform::File();
     return finish(RunOutcome::Done);
+}
+
+bool SpeedTestRun::StopAsked() {
+    // The window gets its turn a few times a second (Cancel, closing it);
+    // more often would take the drive's time. A stop signal to the command
+    // line is seen at once.
+    const std::uint64_t now = Platform::NanoClock();
+    if (now - FLastPump >= FPumpInterval) {
+        FHost.PumpMessages();
+        FLastPump = Platform::NanoClock();
+    }
+    return FHost.CancelRequested();
 }
 
 } // namespace SpeedTest

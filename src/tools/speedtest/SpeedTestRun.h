@@ -29,8 +29,8 @@ inline constexpr std::size_t kWriteBlockBytes = 1048576;
 
 enum class RunOutcome {
     Done,     // both speeds logged
-    NoSpace,  // the test size exceeds the free space; nothing written
-    Canceled, // Cancel seen between the phases
+    NoSpace,  // the volume cannot take the test size; nothing timed
+    Canceled, // Cancel or a stop signal seen; the test file is gone
     Failed,   // a step failed; the message box says which and why
     Stopped,  // no drive chosen, or no test size
 };
@@ -52,9 +52,15 @@ public:
         FOpenUnbuffered = std::move(open);
     }
 
+    // How often the window gets its turn (PumpMessages) within a phase.
+    void SetPumpInterval(std::uint64_t nanoseconds) { FPumpInterval = nanoseconds; }
+
     RunOutcome Execute();
 
 private:
+    // Lets the window in when its turn has come; true when a stop was asked for.
+    bool StopAsked();
+
     std::function<std::uint32_t()> FTickCount;
     std::function<std::int64_t(char)> FFreeSpace;
     std::function<std::string(char)> FLabel;
@@ -62,6 +68,8 @@ private:
     QuillTPU::ITaskHost& FHost;
     ISpeedTestInputs& FInputs;
     ISpeedLog& FLog;
+    std::uint64_t FPumpInterval = 50'000'000;
+    std::uint64_t FLastPump = 0;
 };
 
 // A speed in MB per second as the log shows it, cut to `decimals`. A phase

@@ -4,7 +4,6 @@
 #include "util/QuillTPU.h"
 
 #include <cerrno>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -39,23 +38,14 @@ int OpenWorkFolder(const std::string& folder, int* error) {
 }
 
 std::optional<RemovedLeftovers> RemoveLeftoversIn(const std::string& folder,
-                                                  const std::string& tool) {
+                                                  const std::string& tool,
+                                                  const std::function<void()>& breathe) {
     int error = 0;
     const int fd = OpenWorkFolder(folder, &error);
     if (fd < 0)
         return std::nullopt;
     RemovedLeftovers result{WithSlash(folder), tool};
-    Platform::TToolMarks marks(folder, tool);
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            struct stat st {};
-            if (marks.IsOwnFile(entry->d_name) &&
-                ::fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0)
-                result.bytes += st.st_size;
-        }
-        ::closedir(dir);
-    }
-    result.files = marks.RemoveOwn();
+    result.files = Platform::TToolMarks(folder, tool).RemoveOwn(&result.bytes, breathe);
     struct stat st {};
     result.folderRemoved = ::lstat(folder.c_str(), &st) != 0 && errno == ENOENT;
     ::close(fd);

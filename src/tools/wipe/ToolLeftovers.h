@@ -5,6 +5,7 @@
 // and remove them, and nothing else.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,9 +36,11 @@ int OpenWorkFolder(const std::string& folder, int* error);
 
 // Removes the marked files of `tool` in `folder` and the folder when it is
 // the tool's and empty then. nullopt when there was nothing to remove, the
-// folder is a link or not there, or a running tool holds it.
+// folder is a link or not there, or a running tool holds it. breathe lets
+// a window paint during a long sweep.
 std::optional<RemovedLeftovers> RemoveLeftoversIn(const std::string& folder,
-                                                  const std::string& tool);
+                                                  const std::string& tool,
+                                                  const std::function<void()>& breathe = {});
 
 // Looks in the working place of every drive for the leftovers of the wipe
 // and the speed test and removes them. Meant for the program's start.

@@ -109,7 +109,8 @@ RunOutcome WipeRun::Run(QuillTPU::TaskScope& scope) {
     FFolder = *place + kWipeFolder + "/";
 
     // An earlier wipe killed hard may have left the disk full.
-    if (const auto removed = RemoveLeftoversIn(WithoutSlash(FFolder), kWipeTool)) {
+    if (const auto removed =
+            RemoveLeftoversIn(WithoutSlash(FFolder), kWipeTool, [this] { FHost.PumpPaint(); })) {
         FHost.SetStatus(LeftoverStatus({*removed}));
         FHost.RepaintStatus();
     }
@@ -247,7 +248,8 @@ WipeRun::Round WipeRun::WriteRound(std::int32_t pass, std::int64_t& written,
         return FailRound(FileErrorText("create", FFolder + FFileName, error));
     }
     // An unmarked file would be the user's for every later clean-up.
-    if (!Platform::TToolMarks(FFolder, kWipeTool).MarkFile(FFileFd, FFileName, &error)) {
+    Platform::TToolMarks marks(FFolder, kWipeTool);
+    if (!marks.MarkFile(FFileFd, FFileName, &error)) {
         struct stat created {
         }, now{};
         const bool known = ::fstat(FFileFd, &created) == 0;
@@ -258,7 +260,7 @@ WipeRun::Round WipeRun::WriteRound(std::int32_t pass, std::int64_t& written,
         if (VolumeFull(error))
             return Round::PassEnds;
         return FailRound("Cannot mark file \"" + FFolder + FFileName + "\" as the wipe's own. " +
-                         Platform::ErrorText(error));
+                         marks.MarkErrorText(error));
     }
 
     // One write of the pattern; the system may take it in parts.
@@ -361,7 +363,8 @@ void WipeRun::RemoveOwnFiles() {
     if (FFolderFd < 0)
         return;
     const std::string path = WithoutSlash(FFolder);
-    Platform::TToolMarks(path, kWipeTool).RemoveOwn();
+    // A pass of a small buffer leaves tens of thousands of files.
+    Platform::TToolMarks(path, kWipeTool).RemoveOwn(nullptr, [this] { FHost.PumpPaint(); });
     // An empty folder goes even if it could not be marked; a folder the run
     // found stays.
     if (FCreatedFolder)
