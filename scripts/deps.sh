@@ -11,7 +11,7 @@ packages=(
   libblkid-dev
   xvfb xauth fonts-dejavu-core
   e2fsprogs util-linux
-  desktop-file-utils appstream dpkg-dev
+  desktop-file-utils appstream dpkg-dev lintian
 )
 
 missing=()

@@ -23,8 +23,13 @@ shot="$(cd "$(dirname "$shot")" && pwd)/$(basename "$shot")"
 grabber="$build_dir/src/app/ferrovane-screenshot"
 echo "No display found: starting Ferrovane under Xvfb to take a picture of its window."
 unset QT_QPA_PLATFORM
-# The program runs until its picture is taken and is then ended; it saves no
-# settings on that way out, so the user's settings stay as they were.
+# The program runs until its picture is taken and is then ended with SIGTERM,
+# which closes it as a user would: it writes its settings (the build folder
+# as the output folder, say). A temporary HOME keeps the user's own settings
+# out of this run, neither read nor changed.
+home=$(mktemp -d /tmp/ferrovane-home.XXXXXX)
+trap 'rm -rf "$home"' EXIT
+export HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share"
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   "$1" & pid=$!
   sleep "${FERROVANE_SHOT_DELAY:-4}"

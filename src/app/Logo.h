@@ -9,7 +9,7 @@ QPixmap DrawQuillmarkLogo(int size, qreal pixelRatio = 1.0);
 
 // The desktop file's id: the icon's name in the icon theme and the name by
 // which the desktop ties the window to its menu entry.
-inline constexpr const char* kDesktopId = "example.quillmark.Ferrovane";
+inline constexpr const char* kDesktopId = "com.quillmark.ferrovane";
 
 // The window's icon: the installed theme icon where there is one, else the
 // logo drawn at the usual icon sizes.

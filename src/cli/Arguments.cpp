@@ -6,8 +6,9 @@
 
 namespace Cli {
 
-const char* const kSizeForms = "a whole number with B, KB, MB or GB (for example 4812B, 1433KB, "
-                               "10MB or 1GB; 1 KB is 1024 bytes)";
+const char* const kSizeForms =
+    "a number with B, K, KB, KiB, M, MB, MiB, G, GB or GiB (for example 4812B, 1433KB, 10M, "
+    "10MiB or 1.5G; 1 K is 1024 bytes)";
 
 namespace {
 
@@ -122,29 +123,59 @@ void Arguments::OneOf(const std::vector<std::string>& names) const {
     }
 }
 
+// K, KB and KiB are all 1024 bytes, as dd and fio count them and as the
+// window always did; a decimal point is taken when the bytes come out whole.
 Size ParseSize(const std::string& option, const std::string& text) {
-    std::size_t unitAt = 0;
-    while (unitAt < text.size() && text[unitAt] >= '0' && text[unitAt] <= '9')
-        ++unitAt;
-    const std::string unit = Upper(text.substr(unitAt));
-    Size size;
-    if (unit == "B")
-        size.unitBytes = 1;
-    else if (unit == "KB")
-        size.unitBytes = 1024;
-    else if (unit == "MB")
-        size.unitBytes = 1048576;
-    else if (unit == "GB")
-        size.unitBytes = 1073741824;
-    else
-        throw UsageError(option + " \"" + text + "\": expected " + kSizeForms);
-    const auto number = Digits(text.substr(0, unitAt));
-    if (!number)
-        throw UsageError(option + " \"" + text + "\": expected " + kSizeForms);
-    if (*number > std::numeric_limits<std::int64_t>::max() / size.unitBytes)
+    const auto malformed = [&] {
+        return UsageError(option + " \"" + text + "\": expected " + kSizeForms);
+    };
+    std::size_t at = 0;
+    const auto digitsFrom = [&](std::size_t from) {
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9')
+            ++at;
+        return text.substr(from, at - from);
+    };
+    const std::string whole = digitsFrom(0);
+    std::string fraction;
+    if (at < text.size() && text[at] == '.') {
+        ++at;
+        fraction = digitsFrom(at);
+        if (fraction.empty())
+            throw malformed();
+        fraction.erase(fraction.find_last_not_of('0') + 1);
+    }
+    static const std::map<std::string, std::int64_t> units = {
+        {"B", 1},           {"K", 1024},         {"KB", 1024},     {"KIB", 1024},
+        {"M", 1048576},     {"MB", 1048576},     {"MIB", 1048576}, {"G", 1073741824},
+        {"GB", 1073741824}, {"GIB", 1073741824},
+    };
+    const auto unit = units.find(Upper(text.substr(at)));
+    const std::int64_t unitBytes = unit == units.end() ? 0 : unit->second;
+    const auto number = Digits(whole);
+    // Nine decimals are finer than a byte of a GiB anyone would write, and
+    // keep the sum below within 64 bits.
+    if (unitBytes == 0 || !number || fraction.size() > 9)
+        throw malformed();
+    std::int64_t part = 0;
+    if (!fraction.empty()) {
+        std::int64_t scale = 1;
+        for (std::size_t i = 0; i < fraction.size(); ++i)
+            scale *= 10;
+        const std::int64_t numerator = *Digits(fraction) * unitBytes;
+        if (numerator % scale != 0)
+            throw UsageError(option + " \"" + text + "\" is no whole number of bytes");
+        part = numerator / scale;
+    }
+    if (*number > (std::numeric_limits<std::int64_t>::max() - part) / unitBytes)
         throw UsageError(option + " \"" + text + "\" is too large");
-    size.number = *number;
-    size.bytes = *number * size.unitBytes;
+    Size size;
+    size.bytes = *number * unitBytes + part;
+    // The largest unit up to the written one that holds the bytes whole, so
+    // that 1.5G reads as 1536MB, as the window would be given it.
+    size.unitBytes = unitBytes;
+    while (size.bytes % size.unitBytes != 0)
+        size.unitBytes /= 1024;
+    size.number = size.bytes / size.unitBytes;
     return size;
 }
 

@@ -54,13 +54,14 @@ private:
 extern const char* const kSizeForms;
 
 struct Size {
-    std::int64_t number = 0;    // as written
+    std::int64_t number = 0;    // in the unit below: as written, or 1536 for "1.5G"
     std::int64_t unitBytes = 1; // 1, 1024, 1048576 or 1073741824
     std::int64_t bytes = 0;     // number x unitBytes
 };
 
-// A size as the window writes it: a whole number and B, KB, MB or GB
-// (powers of 1024, either case), such as "4812B", "1433KB" or "10MB".
+// A size as the window writes it, a whole number and B, KB, MB or GB, or as
+// dd and fio take it: K, M, G and KiB, MiB, GiB, with a decimal point when
+// the bytes come out whole ("1.5G"). All are powers of 1024, either case.
 Size ParseSize(const std::string& option, const std::string& text);
 // A whole number in [low, high].
 std::int64_t ParseWhole(const std::string& option, const std::string& text, std::int64_t low,

@@ -123,8 +123,9 @@ QStringList TFileListBox::Items() const {
 void TFileListBox::ReadFileNames() {
     const std::string folder = QFile::encodeName(FDirectory).toStdString();
     // As the folder is read it becomes the current one, so relative names
-    // used next to this list refer to what it shows.
-    (void)::chdir(folder.c_str());
+    // used next to this list refer to what it shows. One that cannot become
+    // current is still listed below, by its full name.
+    [[maybe_unused]] const int changed = ::chdir(folder.c_str());
     clear();
 
     std::vector<std::string> names;

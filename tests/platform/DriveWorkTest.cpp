@@ -55,7 +55,8 @@ TEST(ToolMarks, RemovesOnlyWhatTheToolCreated) {
         CreateOwn(marks, "name with blanks");
         dir.Write("wp_binary/2", "user"); // the user's, under a tool's name
         const std::string outside = dir.Write("keep.txt", "user data");
-        ::symlink(outside.c_str(), (work + "/3").c_str()); // a link is never the tool's
+        ASSERT_EQ(::symlink(outside.c_str(), (work + "/3").c_str()),
+                  0); // a link is never the tool's
         EXPECT_TRUE(marks.IsOwnFile("1"));
         EXPECT_FALSE(marks.IsOwnFile("2"));
         EXPECT_FALSE(marks.IsOwnFile("3"));

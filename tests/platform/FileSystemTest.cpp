@@ -143,7 +143,7 @@ TEST(CopyFile, FullVolumeLeavesNoPartialNewFile) {
     EXPECT_FALSE(CopyFile(src, mnt + "/big", false, &error));
     EXPECT_EQ(error, ENOSPC);
     EXPECT_FALSE(EntryExists(mnt + "/big"));
-    std::system(("umount '" + mnt + "'").c_str());
+    EXPECT_EQ(std::system(("umount '" + mnt + "'").c_str()), 0);
 }
 
 TEST(Clock, MonotonicAndInStep) {
