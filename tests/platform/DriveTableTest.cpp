@@ -318,3 +318,32 @@ TEST(DriveTableOnVolumes, LoopVolumeWithALabel) {
     ASSERT_TRUE(readOnly) << why;
     EXPECT_TRUE(ProbeWriteProtected(readOnly->MountPoint() + "/"));
 }
+
+// The process's letters on the real table: a volume keeps its letter when
+// one that sorts before it goes, and the freed letter is taken again.
+TEST(DriveTableOnVolumes, ALetterStaysWhenAnEarlierVolumeGoes) {
+    TempDir places;
+    const std::string first = places / "a";
+    const std::string second = places / "b";
+    fs::create_directory(first);
+    fs::create_directory(second);
+    if (::mount("tmpfs", first.c_str(), "tmpfs", 0, "size=1m") != 0)
+        GTEST_SKIP() << "mounting needs root";
+    ::mount("tmpfs", second.c_str(), "tmpfs", 0, "size=1m");
+    auto letterOf = [](const std::string& point) {
+        for (const Drive& d : ReadDriveTable())
+            if (d.mountPoint == point)
+                return d.letter;
+        return '?';
+    };
+    const char firstLetter = letterOf(first);
+    const char secondLetter = letterOf(second);
+    ASSERT_NE(secondLetter, 0);
+    ::umount2(first.c_str(), MNT_DETACH);
+    EXPECT_EQ(letterOf(second), secondLetter);
+    ASSERT_EQ(::mount("tmpfs", first.c_str(), "tmpfs", 0, "size=1m"), 0);
+    EXPECT_EQ(letterOf(first), firstLetter); // the first free letter again
+    EXPECT_EQ(letterOf(second), secondLetter);
+    ::umount2(first.c_str(), MNT_DETACH);
+    ::umount2(second.c_str(), MNT_DETACH);
+}
