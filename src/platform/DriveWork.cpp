@@ -126,8 +126,9 @@ std::optional<std::string> WorkingPlace(const PinnedVolume& volume) {
             static_cast<std::uint64_t>(st.st_dev) != volume.device)
             continue;
         // Creating a folder takes write and search permission; a read-only
-        // volume answers EROFS here, for root too.
-        if (::access(place.c_str(), W_OK | X_OK) == 0)
+        // volume answers EROFS here, for root too. Asked with the rights the
+        // process acts with, as the folder will be created.
+        if (::faccessat(AT_FDCWD, place.c_str(), W_OK | X_OK, AT_EACCESS) == 0)
             return WithSlash(place);
     }
     return std::nullopt;

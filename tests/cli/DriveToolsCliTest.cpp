@@ -152,3 +152,23 @@ TEST(DriveToolsCli, EveryVolumeIsListedAndTestedAlsoBeyondZ) {
         << speed.out;
     EXPECT_TRUE(fs::is_empty(points.back()));
 }
+
+// A plain user whose folder on the volume is named as PATH works there,
+// although the volume's root is closed to him.
+TEST(DriveToolsCli, APlainUsersFolderNamedAsPathIsWhereTheToolsWork) {
+    std::string why;
+    const auto volume = TestVolume::Tmpfs(8 * 1048576, false, &why, "mode=0555");
+    if (!volume)
+        GTEST_SKIP() << why;
+    const std::string mine = volume->MountPoint() + "/mine";
+    ASSERT_EQ(::mkdir(mine.c_str(), 0777), 0);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"wipe", "--passes", "1", "--buffer", "1MB", mine},
+          std::vector<std::string>{"speed", "--size", "1MB", mine}}) {
+        CliOptions asUser;
+        asUser.fileModesBindRoot = true;
+        const CliResult result = CliProcess(args, asUser).Wait();
+        EXPECT_EQ(result.status, 0) << args[0] << ": " << result.err;
+        EXPECT_TRUE(fs::is_empty(mine)) << args[0];
+    }
+}

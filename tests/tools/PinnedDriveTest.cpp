@@ -2,6 +2,7 @@
 // mount namespace): the drive a run is handed is a volume, and another
 // mount at its place makes it "not ready", never a drive to write to.
 #include "../components/TestVolume.h"
+#include "FileModesBind.h"
 #include "RecordingPresenter.h"
 #include "RecordingTaskHost.h"
 #include "platform/DriveTable.h"
@@ -41,8 +42,8 @@ TEST(PinnedDrive, AnotherMountAtTheChosenPlaceIsNotReady) {
         const char* tool;
         std::string message; // with "%" for the drive's name
     };
-    for (const Case& c : {Case{"wipe", Wipe::kNotReadyMessage},
-                          Case{"speed", "Drive % is not ready."}}) {
+    for (const Case& c :
+         {Case{"wipe", Wipe::kNotReadyMessage}, Case{"speed", "Drive % is not ready."}}) {
         SCOPED_TRACE(c.tool);
         std::string why;
         const auto volume = TestVolume::Tmpfs(4 * 1048576, false, &why);
@@ -72,5 +73,32 @@ TEST(PinnedDrive, AnotherMountAtTheChosenPlaceIsNotReady) {
         EXPECT_TRUE(fs::is_empty(volume->MountPoint())); // the new volume
         ::umount2(volume->MountPoint().c_str(), MNT_DETACH);
         EXPECT_TRUE(fs::is_empty(volume->MountPoint())); // the chosen one
+    }
+}
+
+// A volume that takes writes, only not at its root for this user: the wipe
+// says what he may do; a volume that is really write protected says only so.
+TEST(PinnedDrive, NoWorkingPlaceForTheUserIsToldApartFromAWriteProtectedDisk) {
+    for (const bool readOnly : {false, true}) {
+        SCOPED_TRACE(readOnly ? "read-only" : "root closed to the user");
+        std::string why;
+        const auto volume = TestVolume::Tmpfs(4 * 1048576, readOnly, &why, "mode=0555");
+        if (!volume)
+            GTEST_SKIP() << why;
+        const auto chosen = DriveAt(volume->MountPoint());
+        ASSERT_TRUE(chosen);
+        FileModesBind plainUser;
+        if (!plainUser.Holds())
+            GTEST_SKIP() << "file modes stop nothing for this root";
+        RecordingTaskHost host;
+        RecordingPresenter presenter;
+        Inputs inputs;
+        inputs.chosen = {*chosen, {}};
+        Wipe::WipeRun run(host, inputs);
+        EXPECT_EQ(run.Execute(), Wipe::RunOutcome::Stopped);
+        ASSERT_EQ(presenter.shown.size(), 1u);
+        const std::string& text = presenter.shown[0].text;
+        EXPECT_EQ(text.rfind(Wipe::kWriteProtectedMessage, 0), 0u) << text;
+        EXPECT_EQ(text.find("run it as an administrator") != std::string::npos, !readOnly) << text;
     }
 }
