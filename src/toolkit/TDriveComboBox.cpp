@@ -2,6 +2,8 @@
 
 #include <QAbstractItemView>
 #include <QShowEvent>
+
+#include <algorithm>
 #include <cctype>
 
 namespace {
@@ -97,6 +99,10 @@ void TDriveComboBox::Fill(bool listOpening) {
     for (Platform::Drive& drive : Platform::ReadDriveTable())
         if (drive.letter)
             FDrives.push_back(std::move(drive));
+    // Kept letters need not follow the mount points: the list goes by letter.
+    std::stable_sort(
+        FDrives.begin(), FDrives.end(),
+        [](const Platform::Drive& a, const Platform::Drive& b) { return a.letter < b.letter; });
     int keep = chosen ? IndexOf(FDrives, Platform::VolumeOf(*chosen)) : -1;
     if (chosen && keep < 0) {
         if (!listOpening) {
