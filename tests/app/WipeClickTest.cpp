@@ -45,6 +45,8 @@ void WipeClickTest::wipeFillsAndEmptiesTheChosenVolume() {
     QCOMPARE(drive->Value(), 'v');
     const QString freeText = Control<QLabel>(form, "lblFreeSpace3")->text();
     QVERIFY2(freeText.endsWith("GB free"), qPrintable(freeText));
+    // A screen reader hears the figure too, as on the Drive speed tab.
+    QCOMPARE(Control<QLabel>(form, "lblFreeSpace3")->accessibleName(), "Free space: " + freeText);
     Control<TSpinEdit>(form, "spnBufWipe")->setValue(1);
     Control<TSpinEdit>(form, "spnPass")->setValue(2);
     QTest::mouseClick(Control<QPushButton>(form, "btnWipe"), Qt::LeftButton);
@@ -60,8 +62,12 @@ void WipeClickTest::theRunTakesTheChosenVolumeWhenAnotherIsMountedBeforeIt_data(
     QTest::addColumn<QString>("tab");
     QTest::addColumn<QString>("chooser");
     QTest::addColumn<QString>("button");
-    QTest::newRow("wipe") << "tabWipe" << "drvWipe" << "btnWipe";
-    QTest::newRow("speed") << "tabDiskSpeed" << "drvSpeed" << "btnSpeedMe";
+    QTest::newRow("wipe") << "tabWipe"
+                          << "drvWipe"
+                          << "btnWipe";
+    QTest::newRow("speed") << "tabDiskSpeed"
+                           << "drvSpeed"
+                           << "btnSpeedMe";
 }
 
 void WipeClickTest::theRunTakesTheChosenVolumeWhenAnotherIsMountedBeforeIt() {
@@ -101,7 +107,8 @@ void WipeClickTest::theRunTakesTheChosenVolumeWhenAnotherIsMountedBeforeIt() {
     QVERIFY(letter);
     QVERIFY(drive->SetValue(letter));
     QVERIFY(::mount("tmpfs", neighbour.c_str(), "tmpfs", 0, "size=4m") == 0);
-    struct stat before {}, chosenBefore {};
+    struct stat before {
+    }, chosenBefore{};
     ::stat(neighbour.c_str(), &before);
     ::stat(chosen.c_str(), &chosenBefore);
 
@@ -111,7 +118,8 @@ void WipeClickTest::theRunTakesTheChosenVolumeWhenAnotherIsMountedBeforeIt() {
     QCOMPARE(form->StatusBar->currentMessage(), QString("Done"));
     QCOMPARE(drive->Volume()->mountPoint, chosen);
     // The neighbour saw no folder come and go; the chosen volume did.
-    struct stat after {}, chosenAfter {};
+    struct stat after {
+    }, chosenAfter{};
     ::stat(neighbour.c_str(), &after);
     ::stat(chosen.c_str(), &chosenAfter);
     QCOMPARE(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
