@@ -283,7 +283,7 @@ std::vector<MountEntry> ParseMountInfo(const std::string& text) {
 }
 
 VolumeId VolumeOf(const Drive& drive) {
-    return {drive.mountId, drive.deviceNumber, drive.mountPoint};
+    return {drive.mountId, drive.deviceNumber, drive.mountPoint, drive.uniqueMountId};
 }
 
 std::string DriveName(const Drive& drive) {
@@ -401,6 +401,37 @@ bool VolumeListed(const VolumeId& id) {
 
 bool DriveTableInstalled() {
     return gInstalledTable != nullptr;
+}
+
+namespace {
+
+// statx's never reused mount id (Linux 6.8 on); older headers lack the name.
+constexpr unsigned kStatxUniqueMountId = 0x4000U;
+
+std::uint64_t UniqueMountIdAt(int dirFd, const char* path, int flags) {
+    struct statx sx {};
+    if (::statx(dirFd, path, flags, kStatxUniqueMountId, &sx) != 0 ||
+        !(sx.stx_mask & kStatxUniqueMountId))
+        return 0;
+    return sx.stx_mnt_id;
+}
+
+} // namespace
+
+std::uint64_t AskUniqueMountId(const Drive& drive) {
+    if (gInstalledTable || drive.mountPoint.empty())
+        return 0;
+    auto id = std::make_shared<std::uint64_t>(0);
+    const std::string point = drive.mountPoint;
+    const bool answered = AskVolume(point, [point, id] {
+                              *id = UniqueMountIdAt(AT_FDCWD, point.c_str(), AT_NO_AUTOMOUNT);
+                              return true;
+                          }).value_or(false);
+    return answered ? *id : 0;
+}
+
+std::uint64_t UniqueMountIdOf(int fd) {
+    return UniqueMountIdAt(fd, "", AT_EMPTY_PATH);
 }
 
 std::optional<Drive> CurrentDrive() {

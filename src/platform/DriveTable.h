@@ -44,6 +44,11 @@ struct Drive {
     DriveKind kind = DriveKind::Unknown;
     std::uint64_t mountId = 0;      // the mount table's id of this mount
     std::uint64_t deviceNumber = 0; // the volume's major:minor, as st_dev holds it
+    // The kernel soon gives an unmounted volume's mount id and device to the
+    // next mount; where it numbers mounts for good too, this is that number
+    // (0: not asked, or not known). A chooser that holds a volume for later
+    // asks for it (AskUniqueMountId).
+    std::uint64_t uniqueMountId = 0;
     // Only in tables a test installs: figures and a label to report instead
     // of asking the volume.
     std::optional<DriveSpace> space;
@@ -57,7 +62,13 @@ struct VolumeId {
     std::uint64_t mountId = 0;
     std::uint64_t device = 0;
     std::string mountPoint;
-    bool operator==(const VolumeId&) const = default;
+    std::uint64_t uniqueMountId = 0; // compared where both sides know it
+    bool operator==(const VolumeId& other) const {
+        return mountId == other.mountId && device == other.device &&
+               mountPoint == other.mountPoint &&
+               (uniqueMountId == 0 || other.uniqueMountId == 0 ||
+                uniqueMountId == other.uniqueMountId);
+    }
 };
 VolumeId VolumeOf(const Drive& drive);
 // "C:" for a lettered drive, the mount point for one beyond Z:.
@@ -112,6 +123,12 @@ std::optional<Drive> FindVolume(const VolumeId& id);
 bool VolumeListed(const VolumeId& id);
 // True while a table installed by ScopedDriveTable stands for the system's.
 bool DriveTableInstalled();
+// The never reused number of the mount at the drive's mount point, asked
+// within the volume time limit; 0 where the kernel keeps none, the volume
+// does not answer, or the table is an installed one.
+std::uint64_t AskUniqueMountId(const Drive& drive);
+// The same for an open descriptor on the volume (no time limit needed).
+std::uint64_t UniqueMountIdOf(int fd);
 // The drive that holds the current working folder.
 std::optional<Drive> CurrentDrive();
 

@@ -99,6 +99,13 @@ std::optional<PinnedVolume> PinVolume(const VolumeId& id, const std::string& use
     // place after the table was read is another drive.
     if (!DriveTableInstalled() && held->mountId != 0 && held->mountId != id.mountId)
         return std::nullopt;
+    // The mount table's id and the device may have gone to a new mount at
+    // the same place after an unmount; the never reused number tells.
+    if (!DriveTableInstalled() && id.uniqueMountId != 0) {
+        const std::uint64_t unique = UniqueMountIdOf(held->fd.Get());
+        if (unique != 0 && unique != id.uniqueMountId)
+            return std::nullopt;
+    }
     if (!VolumeListed(id))
         return std::nullopt;
     return PinnedVolume{std::move(*drive), held->device, userFolder, std::move(held->fd)};

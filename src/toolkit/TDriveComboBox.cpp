@@ -50,6 +50,7 @@ TDriveComboBox::TDriveComboBox(QWidget* parent) : QComboBox(parent) {
     // Start on the drive of the current folder.
     const auto current = Platform::CurrentDrive();
     setCurrentIndex(current ? IndexOf(FDrives, Platform::VolumeOf(*current)) : -1);
+    RememberChosenMount();
     FLetter = Value();
     FVolume = Volume() ? std::optional(Platform::VolumeOf(*Volume())) : std::nullopt;
     ShowEntryInFull();
@@ -104,6 +105,15 @@ void TDriveComboBox::Fill(bool listOpening) {
         FDrives.begin(), FDrives.end(),
         [](const Platform::Drive& a, const Platform::Drive& b) { return a.letter < b.letter; });
     int keep = chosen ? IndexOf(FDrives, Platform::VolumeOf(*chosen)) : -1;
+    if (keep >= 0 && chosen->uniqueMountId != 0) {
+        Platform::Drive& listed = FDrives[static_cast<std::size_t>(keep)];
+        // The same ids may have gone to a new mount at the same place; the
+        // user sees that when he opens the list, a run finds it not ready.
+        if (listOpening && Platform::AskUniqueMountId(listed) != chosen->uniqueMountId)
+            keep = -1;
+        else
+            listed.uniqueMountId = chosen->uniqueMountId;
+    }
     if (chosen && keep < 0) {
         if (!listOpening) {
             // Gone: still what the user sees and chose; a run started now
@@ -140,6 +150,7 @@ void TDriveComboBox::showEvent(QShowEvent* event) {
 
 void TDriveComboBox::NoteSelection() {
     ShowEntryInFull();
+    RememberChosenMount();
     const char letter = Value();
     const auto drive = Volume();
     const std::optional<Platform::VolumeId> volume =
@@ -149,6 +160,17 @@ void TDriveComboBox::NoteSelection() {
     FLetter = letter;
     FVolume = volume;
     emit Changed(letter);
+}
+
+// Held for later, the chosen volume's never reused mount number tells it
+// from a volume mounted at its place after it went.
+void TDriveComboBox::RememberChosenMount() {
+    const int index = currentIndex();
+    if (index < 0 || (FGoneShown && index == count() - 1))
+        return;
+    Platform::Drive& drive = FDrives[static_cast<std::size_t>(index)];
+    if (drive.uniqueMountId == 0)
+        drive.uniqueMountId = Platform::AskUniqueMountId(drive);
 }
 
 // The closed box may cut a long mount point off: its tooltip and its name

@@ -47,6 +47,7 @@ private:
     // away gives way to the current folder's drive.
     void Fill(bool listOpening);
     void NoteSelection();
+    void RememberChosenMount();
     void ShowEntryInFull();
 
     std::vector<Platform::Drive> FDrives; // one per entry

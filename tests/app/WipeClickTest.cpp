@@ -27,6 +27,7 @@ private slots:
     void wipeFillsAndEmptiesTheChosenVolume();
     void theRunTakesTheChosenVolumeWhenAnotherIsMountedBeforeIt_data();
     void theRunTakesTheChosenVolumeWhenAnotherIsMountedBeforeIt();
+    void aVolumeMountedAtTheChosenPlaceAfterItWentIsNotReady();
 };
 
 void WipeClickTest::wipeFillsAndEmptiesTheChosenVolume() {
@@ -126,6 +127,43 @@ void WipeClickTest::theRunTakesTheChosenVolumeWhenAnotherIsMountedBeforeIt() {
     QCOMPARE(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
     QVERIFY(chosenAfter.st_mtim.tv_sec != chosenBefore.st_mtim.tv_sec ||
             chosenAfter.st_mtim.tv_nsec != chosenBefore.st_mtim.tv_nsec);
+}
+
+// The kernel hands a new mount the ids of one that went: the chooser still
+// tells them apart.
+void WipeClickTest::aVolumeMountedAtTheChosenPlaceAfterItWentIsNotReady() {
+    TempDir places;
+    const std::string chosen = places / "b";
+    std::filesystem::create_directory(chosen);
+    if (::mount("tmpfs", chosen.c_str(), "tmpfs", 0, "size=4m") != 0)
+        QSKIP("mounting needs root");
+    struct Unmount {
+        std::string point;
+        ~Unmount() { ::umount2(point.c_str(), MNT_DETACH); }
+    } unmount{chosen};
+    RecordingPresenter presenter;
+    auto form = std::make_unique<TMainForm>();
+    form->LateInitialize();
+    form->show();
+    form->pagCrtl->setCurrentWidget(Control<QWidget>(form, "tabWipe"));
+    auto* drive = Control<TDriveComboBox>(form, "drvWipe");
+    char letter = 0;
+    for (const auto& d : Platform::ReadDriveTable())
+        if (d.mountPoint == chosen)
+            letter = d.letter;
+    QVERIFY(letter && drive->SetValue(letter));
+    QCOMPARE(::umount2(chosen.c_str(), 0), 0);
+    QCOMPARE(::mount("tmpfs", chosen.c_str(), "tmpfs", 0, "size=4m"), 0);
+
+    QTest::mouseClick(Control<QPushButton>(form, "btnWipe"), Qt::LeftButton);
+    QCOMPARE(presenter.shown.size(), std::size_t(1));
+    QCOMPARE(presenter.shown[0].text, std::string("Disk not ready!"));
+    QVERIFY(std::filesystem::is_empty(chosen));
+    // Opening the list moves the selection off the volume that went.
+    drive->showPopup();
+    drive->hidePopup();
+    QVERIFY(!drive->Volume() || drive->Volume()->uniqueMountId == 0 ||
+            drive->Volume()->mountPoint != chosen);
 }
 
 FV_APP_TEST_MAIN(WipeClickTest)
