@@ -43,7 +43,11 @@ namespace fs = std::filesystem;
 
 struct BenchInputs : SpeedTest::ISpeedTestInputs {
     std::int32_t mb = 512;
-    char DriveLetter() override { return 'd'; }
+    std::optional<Platform::ChosenDrive> Drive() override {
+        if (auto drive = Platform::FindDrive('d'))
+            return Platform::ChosenDrive{std::move(*drive), {}};
+        return std::nullopt;
+    }
     std::int32_t TestSizeMB() override { return mb; }
 };
 

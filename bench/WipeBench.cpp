@@ -34,7 +34,11 @@ constexpr std::int64_t kMB = 1048576;
 constexpr std::int32_t kBufferMB = 64;
 
 struct BenchInputs : Wipe::IWipeInputs {
-    char16_t DriveLetter() override { return u'w'; }
+    std::optional<Platform::ChosenDrive> Drive() override {
+        if (auto drive = Platform::FindDrive('w'))
+            return Platform::ChosenDrive{std::move(*drive), {}};
+        return std::nullopt;
+    }
     std::int32_t Passes() override { return 1; }
     std::int32_t BufferSizeMB() override { return kBufferMB; }
 };

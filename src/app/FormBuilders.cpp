@@ -1,5 +1,9 @@
 #include "app/FormBuilders.h"
 
+#include "toolkit/TDriveComboBox.h"
+#include "util/Drives.h"
+#include "util/Format.h"
+
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -81,6 +85,21 @@ void Name(QLabel* label, QWidget* box) {
     if (name.endsWith(QLatin1Char(':')))
         name.chop(1);
     box->setAccessibleName(name.trimmed());
+}
+
+void ShowFreeSpace(const TDriveComboBox& chooser, QLabel& label) {
+    const auto drive = chooser.Volume();
+    const std::int64_t free = drive ? QuillTPU::VolumeFreeSpace(*drive) : 0;
+    label.setText(QString::fromStdString(QuillTPU::FormatReal(free / 1073741824.0L, 2)) +
+                  QStringLiteral("GB free"));
+    label.setAccessibleName(QStringLiteral("Free space: ") + label.text());
+}
+
+std::optional<Platform::ChosenDrive> ChosenDriveOf(const TDriveComboBox& chooser) {
+    auto drive = chooser.Volume();
+    if (!drive)
+        return std::nullopt;
+    return Platform::ChosenDrive{std::move(*drive), Platform::CurrentFolder()};
 }
 
 } // namespace FormBuilders

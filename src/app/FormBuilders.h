@@ -1,7 +1,11 @@
 #pragma once
 // Small builders for the window's controls, shared by every tab: each gives
 // the control its object name and the accessible name a screen reader reads.
+#include "platform/DriveWork.h"
+
 #include <QString>
+
+#include <optional>
 
 class QFrame;
 class QGroupBox;
@@ -9,6 +13,7 @@ class QLabel;
 class QPushButton;
 class QRadioButton;
 class QWidget;
+class TDriveComboBox;
 
 namespace FormBuilders {
 
@@ -24,5 +29,12 @@ QFrame* NewPanel(QWidget* parent, const char* name, int height);
 // Gives a box the label that names it: the label's text (without its colon)
 // becomes the box's accessible name and the label's mnemonic focuses it.
 void Name(QLabel* label, QWidget* box);
+
+// The drive tabs' free-space label for the chooser's volume: "12.34GB free",
+// with the figure in its accessible name too.
+void ShowFreeSpace(const TDriveComboBox& chooser, QLabel& label);
+// The chooser's volume as a run takes it; the window's user folder is the
+// process's current folder.
+std::optional<Platform::ChosenDrive> ChosenDriveOf(const TDriveComboBox& chooser);
 
 } // namespace FormBuilders

@@ -1,5 +1,6 @@
 // ferrovane-cli space: the disk space panel as text, one line per drive, or
-// as JSON for scripts.
+// as JSON for scripts. Every volume is listed, also those beyond Z: (without
+// a letter): the command line names volumes by path.
 #include "cli/Arguments.h"
 #include "cli/Command.h"
 #include "cli/Support.h"
@@ -8,6 +9,8 @@
 
 #include <algorithm>
 #include <cmath>
+
+#include <sys/sysmacros.h>
 
 namespace Cli {
 
@@ -38,6 +41,12 @@ std::string Bar(int percent) {
     return "[" + std::string(filled, '#') + std::string(kBarWidth - filled, '-') + "]";
 }
 
+// "8:17": the volume as the system numbers it, the same in every listing.
+std::string DeviceNumber(const Platform::Drive& drive) {
+    const auto device = static_cast<dev_t>(drive.deviceNumber);
+    return std::to_string(::major(device)) + ":" + std::to_string(::minor(device));
+}
+
 std::string Padded(const std::string& text, std::size_t width) {
     return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
 }
@@ -64,11 +73,13 @@ int RunSpace(const std::vector<std::string>& args, Context& context) {
         std::string json = "[";
         for (std::size_t i = 0; i < rows.size(); ++i) {
             const Row& row = rows[i];
-            json += std::string(i ? "," : "") +
-                    "\n  {\"letter\": " + JsonString(std::string(1, row.drive.letter)) +
+            json += std::string(i ? "," : "") + "\n  {\"letter\": " +
+                    (row.drive.letter ? JsonString(std::string(1, row.drive.letter)) : "null") +
                     ", \"mountPoint\": " + JsonString(row.drive.mountPoint) +
                     ", \"label\": " + JsonString(row.label) +
                     ", \"device\": " + JsonString(row.drive.device) +
+                    ", \"deviceNumber\": " + JsonString(DeviceNumber(row.drive)) +
+                    ", \"mountId\": " + std::to_string(row.drive.mountId) +
                     ", \"fileSystem\": " + JsonString(row.drive.fsType) +
                     ", \"freeBytes\": " + std::to_string(row.freeBytes) +
                     ", \"totalBytes\": " + std::to_string(row.totalBytes) +
@@ -97,8 +108,8 @@ int RunSpace(const std::vector<std::string>& args, Context& context) {
     }
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const Row& row = rows[i];
-        std::string line =
-            std::string(1, row.drive.letter) + ":  " + Padded(mounts[i], mountWidth) + "  ";
+        std::string line = (row.drive.letter ? std::string(1, row.drive.letter) + ":" : "- ") +
+                           "  " + Padded(mounts[i], mountWidth) + "  ";
         if (labelWidth)
             line += Padded(labels[i], labelWidth) + "  ";
         line += Padded(figures[i], figuresWidth) + "  " + Bar(row.freePercent) + " " +

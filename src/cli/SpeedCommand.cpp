@@ -7,7 +7,6 @@
 #include "platform/DriveTable.h"
 #include "tools/speedtest/SpeedTestRun.h"
 
-#include <cctype>
 #include <cstdlib>
 
 #include <unistd.h>
@@ -21,15 +20,13 @@ constexpr std::int64_t kMaxSizeMB = 50000;
 
 class CliSpeedInputs final : public SpeedTest::ISpeedTestInputs {
 public:
-    CliSpeedInputs(char letter, std::int32_t sizeMB) : FLetter(letter), FSizeMB(sizeMB) {}
-    // As the drive chooser gives it.
-    char DriveLetter() override {
-        return static_cast<char>(std::tolower(static_cast<unsigned char>(FLetter)));
-    }
+    CliSpeedInputs(Platform::ChosenDrive drive, std::int32_t sizeMB)
+        : FDrive(std::move(drive)), FSizeMB(sizeMB) {}
+    std::optional<Platform::ChosenDrive> Drive() override { return FDrive; }
     std::int32_t TestSizeMB() override { return FSizeMB; }
 
 private:
-    char FLetter;
+    Platform::ChosenDrive FDrive;
     std::int32_t FSizeMB;
 };
 
@@ -98,28 +95,28 @@ int RunSpeed(const std::vector<std::string>& args, Context& context) {
     std::int64_t sizeMB = kDefaultSizeMB;
     if (const auto size = arguments.Value("--size"))
         sizeMB = ParseSizeIn("--size", *size, 1048576, "MB", 1, kMaxSizeMB);
-    const char letter = DriveArgument("PATH", path);
+    const Platform::ChosenDrive drive = DriveArgument("PATH", path);
     const bool json = arguments.Has("--json");
     if (CancelSignalled())
         return kExitCanceled;
 
-    CliSpeedInputs inputs(letter, static_cast<std::int32_t>(sizeMB));
+    CliSpeedInputs inputs(drive, static_cast<std::int32_t>(sizeMB));
     CliSpeedLog log(context.host, context.out, !json);
     SpeedTest::SpeedTestRun run(context.host, inputs, log);
     const SpeedTest::RunOutcome outcome = run.Execute();
     context.host.Finish();
     if (json && outcome == SpeedTest::RunOutcome::Done) {
-        const auto drive = Platform::FindDrive(letter);
         const std::string write = log.Figure("Write speed: ");
         const std::string read = log.Figure("Read speed: ");
         std::fprintf(context.out,
                      "{\"letter\": %s, \"mountPoint\": %s, \"testSizeMB\": %lld, "
                      "\"writeMBps\": %s, \"readMBps\": %s, \"writeSpeed\": %s, "
                      "\"readSpeed\": %s}\n",
-                     JsonString(std::string(1, letter)).c_str(),
-                     JsonString(drive ? drive->mountPoint : "").c_str(),
-                     static_cast<long long>(sizeMB), JsonNumber(write).c_str(),
-                     JsonNumber(read).c_str(), JsonString(write).c_str(), JsonString(read).c_str());
+                     drive.drive.letter ? JsonString(std::string(1, drive.drive.letter)).c_str()
+                                        : "null",
+                     JsonString(drive.drive.mountPoint).c_str(), static_cast<long long>(sizeMB),
+                     JsonNumber(write).c_str(), JsonNumber(read).c_str(), JsonString(write).c_str(),
+                     JsonString(read).c_str());
     }
     switch (outcome) {
     case SpeedTest::RunOutcome::Done:

@@ -6,8 +6,10 @@
 
 #include "platform/DriveTable.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/sysmacros.h>
 
 namespace Cli {
 
@@ -151,28 +153,35 @@ std::optional<std::int64_t> FreeBytesFor(const std::string& path) {
     }
 }
 
-char DriveLetterFor(const std::string& path) {
-    struct stat target {};
-    if (::stat(path.c_str(), &target) != 0)
-        return 0;
+std::optional<Platform::Drive> DriveFor(const std::string& path) {
+    struct statx target {};
+    if (::statx(AT_FDCWD, path.c_str(), 0, STATX_BASIC_STATS | STATX_MNT_ID, &target) != 0)
+        return std::nullopt;
+    const auto table = Platform::ReadDriveTable();
+    // The mount the path lies on, as the mount table knows it.
+    if (target.stx_mask & STATX_MNT_ID)
+        for (const auto& drive : table)
+            if (drive.mountId == target.stx_mnt_id)
+                return drive;
+    const auto device = static_cast<dev_t>(::makedev(target.stx_dev_major, target.stx_dev_minor));
     char* resolved = ::realpath(path.c_str(), nullptr);
     const std::string real = resolved ? resolved : path;
     std::free(resolved);
-    char letter = 0;
+    std::optional<Platform::Drive> found;
     std::size_t best = 0;
-    for (const auto& drive : Platform::ReadDriveTable()) {
+    for (const auto& drive : table) {
         struct stat mount {};
-        if (::stat(drive.mountPoint.c_str(), &mount) != 0 || mount.st_dev != target.st_dev)
+        if (::stat(drive.mountPoint.c_str(), &mount) != 0 || mount.st_dev != device)
             continue;
         const std::string& root = drive.root;
         const bool under = real.rfind(root, 0) == 0 || real == drive.mountPoint;
         const std::size_t weight = under ? drive.mountPoint.size() + 1 : 0;
-        if (!letter || weight > best) {
-            letter = drive.letter;
+        if (!found || weight > best) {
+            found = drive;
             best = weight;
         }
     }
-    return letter;
+    return found;
 }
 
 std::int64_t SaturatingProduct(std::int64_t a, std::int64_t b) {

@@ -1,5 +1,7 @@
 #pragma once
 // Small helpers of the command line that the lower layers do not offer.
+#include "platform/DriveTable.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -21,10 +23,12 @@ std::string EscapeControls(const std::string& text);
 // hold it once created (the nearest existing folder above it counts);
 // nullopt when the volume does not answer.
 std::optional<std::int64_t> FreeBytesFor(const std::string& path);
-// The letter of the drive (platform/DriveTable.h) that holds path: the
-// drive whose mount point lies on the same volume; where several do, the
-// one whose mount point is the longest start of the path. 0 when none.
-char DriveLetterFor(const std::string& path);
+// The drive (platform/DriveTable.h, lettered or not) that holds path: the
+// mount the path lies on, or where the table lists that volume under
+// another mount (a bind mount), the drive whose mount point lies on the same
+// volume; where several do, the one whose mount point is the longest start
+// of the path. nullopt when none.
+std::optional<Platform::Drive> DriveFor(const std::string& path);
 
 // a * b, or the largest int64 when that does not fit.
 std::int64_t SaturatingProduct(std::int64_t a, std::int64_t b);

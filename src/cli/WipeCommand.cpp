@@ -4,8 +4,6 @@
 #include "cli/DriveArgument.h"
 #include "tools/wipe/WipeRun.h"
 
-#include <cctype>
-
 namespace Cli {
 
 namespace {
@@ -17,17 +15,14 @@ constexpr std::int64_t kMaxBufferMB = 50000;
 
 class CliWipeInputs final : public Wipe::IWipeInputs {
 public:
-    CliWipeInputs(char letter, std::int32_t passes, std::int32_t bufferMB)
-        : FLetter(letter), FPasses(passes), FBufferMB(bufferMB) {}
-    // As the drive chooser gives it.
-    char16_t DriveLetter() override {
-        return static_cast<char16_t>(std::tolower(static_cast<unsigned char>(FLetter)));
-    }
+    CliWipeInputs(Platform::ChosenDrive drive, std::int32_t passes, std::int32_t bufferMB)
+        : FDrive(std::move(drive)), FPasses(passes), FBufferMB(bufferMB) {}
+    std::optional<Platform::ChosenDrive> Drive() override { return FDrive; }
     std::int32_t Passes() override { return FPasses; }
     std::int32_t BufferSizeMB() override { return FBufferMB; }
 
 private:
-    char FLetter;
+    Platform::ChosenDrive FDrive;
     std::int32_t FPasses;
     std::int32_t FBufferMB;
 };
@@ -45,11 +40,11 @@ int RunWipe(const std::vector<std::string>& args, Context& context) {
     std::int64_t bufferMB = kDefaultBufferMB;
     if (const auto text = arguments.Value("--buffer"))
         bufferMB = ParseSizeIn("--buffer", *text, 1048576, "MB", 1, kMaxBufferMB);
-    const char letter = DriveArgument("PATH", path);
+    Platform::ChosenDrive drive = DriveArgument("PATH", path);
     if (CancelSignalled())
         return kExitCanceled;
 
-    CliWipeInputs inputs(letter, static_cast<std::int32_t>(passes),
+    CliWipeInputs inputs(std::move(drive), static_cast<std::int32_t>(passes),
                          static_cast<std::int32_t>(bufferMB));
     Wipe::WipeRun run(context.host, inputs);
     switch (run.Execute()) {

@@ -16,9 +16,11 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <sstream>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace Platform {
@@ -26,6 +28,18 @@ namespace Platform {
 namespace {
 
 const std::vector<Drive>* gInstalledTable = nullptr;
+
+// The process's letters: one lettering for every reading of the table.
+std::mutex gLetteringMutex;
+DriveLettering gLettering;
+
+// A mount id for an entry of an installed table that has none: far above
+// any id the kernel hands out, and the same for the same place, so that
+// tables standing for the system before and after a mount agree on which
+// volume is which.
+std::uint64_t TableMountId(const std::string& mountPoint) {
+    return (std::uint64_t(1) << 62) | (std::hash<std::string>()(mountPoint) >> 2);
+}
 
 // File systems whose data lives on another machine.
 const std::set<std::string> kNetworkTypes = {
@@ -184,6 +198,11 @@ Drive DriveFrom(const MountEntry& m, char letter,
     d.device = m.source;
     d.fsType = m.fsType;
     d.kind = KindOf(m, isRemovable);
+    d.mountId = m.mountId;
+    unsigned major = 0;
+    unsigned minor = 0;
+    if (std::sscanf(m.deviceId.c_str(), "%u:%u", &major, &minor) == 2)
+        d.deviceNumber = static_cast<std::uint64_t>(::makedev(major, minor));
     return d;
 }
 
@@ -252,6 +271,7 @@ std::vector<MountEntry> ParseMountInfo(const std::string& text) {
         if (f.size() < 5 || dash == f.end() || f.end() - dash < 3)
             continue;
         MountEntry m;
+        m.mountId = std::strtoull(f[0].c_str(), nullptr, 10);
         m.deviceId = f[2];
         m.fsRoot = DecodeOctal(f[3]);
         m.mountPoint = DecodeOctal(f[4]);
@@ -262,8 +282,46 @@ std::vector<MountEntry> ParseMountInfo(const std::string& text) {
     return result;
 }
 
+VolumeId VolumeOf(const Drive& drive) {
+    return {drive.mountId, drive.deviceNumber, drive.mountPoint, drive.uniqueMountId};
+}
+
+std::string DriveName(const Drive& drive) {
+    return drive.letter ? std::string(1, drive.letter) + ":" : drive.mountPoint;
+}
+
+void DriveLettering::Letter(std::vector<Drive>& drives) {
+    std::vector<std::pair<VolumeId, char>> kept;
+    std::set<char> taken;
+    for (Drive& d : drives) {
+        d.letter = 0;
+        const VolumeId id = VolumeOf(d);
+        for (const auto& [known, letter] : FLetters)
+            if (known == id) {
+                d.letter = letter;
+                taken.insert(letter);
+                kept.emplace_back(id, letter);
+                break;
+            }
+    }
+    char next = 'C';
+    for (Drive& d : drives) {
+        if (d.letter)
+            continue;
+        while (next <= 'Z' && taken.count(next))
+            ++next;
+        if (next > 'Z')
+            break; // more volumes than letters: the rest get none
+        d.letter = next;
+        taken.insert(next);
+        kept.emplace_back(VolumeOf(d), next);
+    }
+    FLetters = std::move(kept);
+}
+
 std::vector<Drive> BuildDriveTable(const std::vector<MountEntry>& mounts,
-                                   const std::function<bool(const std::string&)>& isRemovable) {
+                                   const std::function<bool(const std::string&)>& isRemovable,
+                                   DriveLettering* lettering) {
     // A later mount on the same mount point hides the earlier one.
     std::map<std::string, const MountEntry*> byMountPoint;
     for (const auto& m : mounts)
@@ -290,12 +348,10 @@ std::vector<Drive> BuildDriveTable(const std::vector<MountEntry>& mounts,
     });
 
     std::vector<Drive> drives;
-    char letter = 'C';
-    for (const MountEntry* m : chosen) {
-        if (letter > 'Z')
-            break; // more volumes than letters: the last ones get none
-        drives.push_back(DriveFrom(*m, letter++, isRemovable));
-    }
+    for (const MountEntry* m : chosen)
+        drives.push_back(DriveFrom(*m, 0, isRemovable));
+    DriveLettering fresh;
+    (lettering ? *lettering : fresh).Letter(drives);
     return drives;
 }
 
@@ -309,16 +365,73 @@ std::vector<std::string> MountPoints() {
 std::vector<Drive> ReadDriveTable() {
     if (gInstalledTable)
         return *gInstalledTable;
-    return BuildDriveTable(SystemMounts());
+    const auto mounts = SystemMounts();
+    std::lock_guard lock(gLetteringMutex);
+    return BuildDriveTable(mounts, {}, &gLettering);
 }
 
 std::optional<Drive> FindDrive(char letter) {
     if (letter >= 'a' && letter <= 'z')
         letter = static_cast<char>(letter - 'a' + 'A');
+    if (letter < 'A' || letter > 'Z')
+        return std::nullopt; // 0 would find a drive without a letter
     for (auto& d : ReadDriveTable())
         if (d.letter == letter)
             return std::move(d);
     return std::nullopt;
+}
+
+std::optional<Drive> FindVolume(const VolumeId& id) {
+    for (auto& d : ReadDriveTable())
+        if (VolumeOf(d) == id)
+            return std::move(d);
+    return std::nullopt;
+}
+
+bool VolumeListed(const VolumeId& id) {
+    if (gInstalledTable)
+        return FindVolume(id).has_value();
+    // The latest mount at the place is the one a path reaches.
+    const auto mounts = SystemMounts();
+    for (auto it = mounts.rbegin(); it != mounts.rend(); ++it)
+        if (it->mountPoint == id.mountPoint)
+            return it->mountId == id.mountId;
+    return false;
+}
+
+bool DriveTableInstalled() {
+    return gInstalledTable != nullptr;
+}
+
+namespace {
+
+// statx's never reused mount id (Linux 6.8 on); older headers lack the name.
+constexpr unsigned kStatxUniqueMountId = 0x4000U;
+
+std::uint64_t UniqueMountIdAt(int dirFd, const char* path, int flags) {
+    struct statx sx {};
+    if (::statx(dirFd, path, flags, kStatxUniqueMountId, &sx) != 0 ||
+        !(sx.stx_mask & kStatxUniqueMountId))
+        return 0;
+    return sx.stx_mnt_id;
+}
+
+} // namespace
+
+std::uint64_t AskUniqueMountId(const Drive& drive) {
+    if (gInstalledTable || drive.mountPoint.empty())
+        return 0;
+    auto id = std::make_shared<std::uint64_t>(0);
+    const std::string point = drive.mountPoint;
+    const bool answered = AskVolume(point, [point, id] {
+                              *id = UniqueMountIdAt(AT_FDCWD, point.c_str(), AT_NO_AUTOMOUNT);
+                              return true;
+                          }).value_or(false);
+    return answered ? *id : 0;
+}
+
+std::uint64_t UniqueMountIdOf(int fd) {
+    return UniqueMountIdAt(fd, "", AT_EMPTY_PATH);
 }
 
 std::optional<Drive> CurrentDrive() {
@@ -433,6 +546,10 @@ ScopedDriveTable::ScopedDriveTable(std::vector<Drive> drives)
             d.mountPoint = d.root.size() > 1 && d.root.back() == '/'
                                ? d.root.substr(0, d.root.size() - 1)
                                : d.root;
+        if (d.mountId == 0)
+            d.mountId = TableMountId(d.mountPoint);
+        if (struct stat st{}; d.deviceNumber == 0 && ::stat(d.root.c_str(), &st) == 0)
+            d.deviceNumber = static_cast<std::uint64_t>(st.st_dev);
     }
     gInstalledTable = &FDrives;
 }

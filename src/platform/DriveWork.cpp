@@ -12,6 +12,7 @@
 #include <memory>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/sysmacros.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -83,23 +84,62 @@ bool Unsupported(int error) {
 
 } // namespace
 
-std::optional<PinnedVolume> PinVolume(char letter) {
-    const std::optional<Drive> drive = FindDrive(letter);
+std::optional<PinnedVolume> PinVolume(const VolumeId& id, const std::string& userFolder) {
+    std::optional<Drive> drive = FindVolume(id);
     if (!drive)
         return std::nullopt;
-    const auto device = DeviceAt(drive->mountPoint);
-    if (!device)
+    // Opened within the time limit: a server that is gone never answers.
+    struct Held {
+        UniqueFd fd;
+        std::uint64_t device = 0;
+        std::uint64_t mountId = 0;
+    };
+    auto held = std::make_shared<Held>();
+    const std::string point = drive->mountPoint;
+    const bool opened = AskVolume(point, [point, held] {
+                            UniqueFd fd(::open(point.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+                            struct statx sx {};
+                            if (!fd || ::statx(fd.Get(), "", AT_EMPTY_PATH,
+                                               STATX_BASIC_STATS | STATX_MNT_ID, &sx) != 0)
+                                return false;
+                            held->device = ::makedev(sx.stx_dev_major, sx.stx_dev_minor);
+                            held->mountId = (sx.stx_mask & STATX_MNT_ID) ? sx.stx_mnt_id : 0;
+                            held->fd = std::move(fd);
+                            return true;
+                        }).value_or(false);
+    if (!opened)
         return std::nullopt;
-    return PinnedVolume{*drive, *device};
+    // The open must have reached this very mount: a volume mounted at the
+    // place after the table was read is another drive.
+    if (!DriveTableInstalled() && held->mountId != 0 && held->mountId != id.mountId)
+        return std::nullopt;
+    // The mount table's id and the device may have gone to a new mount at
+    // the same place after an unmount; the never reused number tells.
+    if (!DriveTableInstalled() && id.uniqueMountId != 0) {
+        const std::uint64_t unique = UniqueMountIdOf(held->fd.Get());
+        if (unique != 0 && unique != id.uniqueMountId)
+            return std::nullopt;
+    }
+    if (!VolumeListed(id))
+        return std::nullopt;
+    return PinnedVolume{std::move(*drive), held->device, userFolder, std::move(held->fd)};
 }
 
 bool StillMounted(const PinnedVolume& volume) {
-    return DeviceAt(volume.drive.mountPoint) == volume.device;
+    return VolumeListed(VolumeOf(volume.drive)) &&
+           DeviceAt(volume.drive.mountPoint) == volume.device;
+}
+
+bool VolumeReadOnly(const PinnedVolume& volume) {
+    struct statvfs st {};
+    if (volume.root && ::fstatvfs(volume.root.Get(), &st) == 0)
+        return (st.f_flag & ST_RDONLY) != 0;
+    return ::access(volume.drive.mountPoint.c_str(), W_OK) != 0 && errno == EROFS;
 }
 
 std::optional<std::string> WorkingPlace(const PinnedVolume& volume) {
-    for (const std::string& place :
-         {volume.drive.mountPoint, HomeFolder(), std::string("/var/tmp"), std::string("/tmp")}) {
+    for (const std::string& place : {volume.drive.mountPoint, volume.userFolder, HomeFolder(),
+                                     std::string("/var/tmp"), std::string("/tmp")}) {
         if (place.empty())
             continue;
         struct stat st {};
@@ -107,11 +147,17 @@ std::optional<std::string> WorkingPlace(const PinnedVolume& volume) {
             static_cast<std::uint64_t>(st.st_dev) != volume.device)
             continue;
         // Creating a folder takes write and search permission; a read-only
-        // volume answers EROFS here, for root too.
-        if (::access(place.c_str(), W_OK | X_OK) == 0)
+        // volume answers EROFS here, for root too. Asked with the rights the
+        // process acts with, as the folder will be created.
+        if (::faccessat(AT_FDCWD, place.c_str(), W_OK | X_OK, AT_EACCESS) == 0)
             return WithSlash(place);
     }
     return std::nullopt;
+}
+
+std::string CurrentFolder() {
+    std::unique_ptr<char, void (*)(void*)> cwd(::getcwd(nullptr, 0), std::free);
+    return cwd ? std::string(cwd.get()) : std::string();
 }
 
 TToolMarks::TToolMarks(std::string folder, std::string tool)

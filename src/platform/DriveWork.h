@@ -15,24 +15,42 @@
 
 namespace Platform {
 
-// A drive chosen for a run, fixed by its volume: a volume mounted meanwhile
-// (which may move the letters) never redirects the run or its cleanup.
-struct PinnedVolume {
-    Drive drive;          // the table's entry when the drive was chosen
-    std::uint64_t device; // st_dev of the mount point then
+// A drive as a front end hands it to a run: the entry the user chose (the
+// window's chooser) or the volume of the path he named (the command line).
+// The run pins the entry's volume; its letter only names it in texts.
+struct ChosenDrive {
+    Drive drive;
+    // A folder of the user's on that volume: the command line's PATH, the
+    // window's current folder. May be empty or lie elsewhere.
+    std::string userFolder;
 };
 
-// Pins the drive with this letter (either case); nullopt when there is no
-// such drive or its mount point cannot be read.
-std::optional<PinnedVolume> PinVolume(char letter);
-// True while the mount point still shows the same volume.
-bool StillMounted(const PinnedVolume& volume);
+// A drive fixed for a run by its volume: a volume mounted meanwhile never
+// redirects the run or its cleanup. The volume's root stays open while the
+// run holds it, so its mount cannot be taken for a later one.
+struct PinnedVolume {
+    Drive drive;            // the table's entry when the run pinned it
+    std::uint64_t device;   // st_dev of the mount point then
+    std::string userFolder; // see ChosenDrive
+    UniqueFd root;          // the mount point, opened as a path
+};
 
-// The drive's working place: the first of the mount point, $HOME, /var/tmp
-// and /tmp that lies on the volume and where the caller may create a folder
-// (a plain user cannot write at "/"). The path ends in "/". nullopt when
-// there is none.
+// Pins this volume; nullopt when it is gone, another mount took its place,
+// or its mount point does not answer.
+std::optional<PinnedVolume> PinVolume(const VolumeId& id, const std::string& userFolder = {});
+// True while the mount point still shows the pinned mount.
+bool StillMounted(const PinnedVolume& volume);
+// True when the volume itself takes no writes (mounted read-only).
+bool VolumeReadOnly(const PinnedVolume& volume);
+
+// The drive's working place: the first of the mount point, the user's folder,
+// $HOME, /var/tmp and /tmp that lies on the volume and where the caller may
+// create a folder (a plain user cannot write at "/"). The path ends in "/".
+// nullopt when there is none.
 std::optional<std::string> WorkingPlace(const PinnedVolume& volume);
+// The process's current folder (the window's user folder); empty when it
+// cannot be named.
+std::string CurrentFolder();
 
 // A tool knows its own files by a mark it sets when it creates them: the
 // extended attribute "user.ferrovane.tool" holding the tool's name; where

@@ -1,13 +1,12 @@
 #include "toolkit/TDriveComboBox.h"
 
-#include "platform/DriveTable.h"
-
+#include <QAbstractItemView>
 #include <QShowEvent>
+
+#include <algorithm>
 #include <cctype>
 
 namespace {
-
-constexpr int kMountPointRole = Qt::UserRole + 1;
 
 char LowerLetter(char letter) {
     return static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
@@ -32,21 +31,29 @@ QString EntryText(const Platform::Drive& drive) {
     return text + QStringLiteral("  ") + QString::fromStdString(drive.mountPoint);
 }
 
+int IndexOf(const std::vector<Platform::Drive>& drives, const Platform::VolumeId& id) {
+    for (std::size_t i = 0; i < drives.size(); ++i)
+        if (Platform::VolumeOf(drives[i]) == id)
+            return static_cast<int>(i);
+    return -1;
+}
+
 } // namespace
 
 TDriveComboBox::TDriveComboBox(QWidget* parent) : QComboBox(parent) {
     // A long mount point must not widen the window: the box is as wide as
-    // its row lets it be, its list as wide as the longest entry.
+    // its row lets it be; the list shows every entry in full.
     setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     setMinimumContentsLength(14);
-    Refresh();
+    view()->setTextElideMode(Qt::ElideNone);
+    Fill(false);
     // Start on the drive of the current folder.
-    if (const auto drive = Platform::CurrentDrive())
-        setCurrentIndex(findData(QChar(LowerLetter(drive->letter))));
-    else
-        setCurrentIndex(-1);
+    const auto current = Platform::CurrentDrive();
+    setCurrentIndex(current ? IndexOf(FDrives, Platform::VolumeOf(*current)) : -1);
+    RememberChosenMount();
     FLetter = Value();
-    FMountPoint = MountPointAt(currentIndex());
+    FVolume = Volume() ? std::optional(Platform::VolumeOf(*Volume())) : std::nullopt;
+    ShowEntryInFull();
     connect(this, &QComboBox::currentIndexChanged, this, [this] {
         if (!FFilling)
             NoteSelection();
@@ -54,63 +61,127 @@ TDriveComboBox::TDriveComboBox(QWidget* parent) : QComboBox(parent) {
 }
 
 char TDriveComboBox::Value() const {
-    const QVariant data = currentData();
-    return data.isValid() ? static_cast<char>(data.toChar().toLatin1()) : 0;
+    const auto drive = Volume();
+    return drive ? LowerLetter(drive->letter) : 0;
+}
+
+std::optional<Platform::Drive> TDriveComboBox::Volume() const {
+    const int index = currentIndex();
+    if (index < 0 || static_cast<std::size_t>(index) >= FDrives.size())
+        return std::nullopt;
+    return FDrives[static_cast<std::size_t>(index)];
 }
 
 bool TDriveComboBox::SetValue(char letter) {
     // The letter means the drive that has it now.
     Refresh();
-    const int index = findData(QChar(LowerLetter(letter)));
-    if (index < 0)
-        return false;
-    setCurrentIndex(index);
-    return true;
+    const char wanted = LowerLetter(letter);
+    // A volume that went away (the last entry) has no letter any more.
+    const int listed = count() - (FGoneShown ? 1 : 0);
+    for (int i = 0; i < listed; ++i)
+        if (LowerLetter(FDrives[static_cast<std::size_t>(i)].letter) == wanted) {
+            setCurrentIndex(i);
+            return true;
+        }
+    return false;
 }
 
 void TDriveComboBox::Refresh() {
-    const QString chosenMount = MountPointAt(currentIndex());
+    Fill(false);
+}
+
+void TDriveComboBox::Fill(bool listOpening) {
+    const std::optional<Platform::Drive> chosen = Volume();
     FFilling = true;
     clear();
-    int keep = -1;
-    for (const Platform::Drive& drive : Platform::ReadDriveTable()) {
-        const QString mountPoint = QString::fromStdString(drive.mountPoint);
-        const char letter = LowerLetter(drive.letter);
-        addItem(EntryText(drive), QChar(letter));
-        setItemData(count() - 1, mountPoint, kMountPointRole);
-        if (!chosenMount.isEmpty() && mountPoint == chosenMount)
-            keep = count() - 1;
+    FDrives.clear();
+    FGoneShown = false;
+    // The window names drives by letter: a volume beyond Z: has none to show.
+    for (Platform::Drive& drive : Platform::ReadDriveTable())
+        if (drive.letter)
+            FDrives.push_back(std::move(drive));
+    // Kept letters need not follow the mount points: the list goes by letter.
+    std::stable_sort(
+        FDrives.begin(), FDrives.end(),
+        [](const Platform::Drive& a, const Platform::Drive& b) { return a.letter < b.letter; });
+    int keep = chosen ? IndexOf(FDrives, Platform::VolumeOf(*chosen)) : -1;
+    if (keep >= 0 && chosen->uniqueMountId != 0) {
+        Platform::Drive& listed = FDrives[static_cast<std::size_t>(keep)];
+        // The same ids may have gone to a new mount at the same place; the
+        // user sees that when he opens the list, a run finds it not ready.
+        if (listOpening && Platform::AskUniqueMountId(listed) != chosen->uniqueMountId)
+            keep = -1;
+        else
+            listed.uniqueMountId = chosen->uniqueMountId;
     }
-    // Kept by volume: a drive that is gone leaves no selection rather than
-    // quietly putting the volume that took its letter in its place.
+    if (chosen && keep < 0) {
+        if (!listOpening) {
+            // Gone: still what the user sees and chose; a run started now
+            // finds its volume not ready rather than taking another drive.
+            FDrives.push_back(*chosen);
+            FGoneShown = true;
+            keep = static_cast<int>(FDrives.size()) - 1;
+        } else if (const auto current = Platform::CurrentDrive()) {
+            keep = IndexOf(FDrives, Platform::VolumeOf(*current));
+        }
+    }
+    for (const Platform::Drive& drive : FDrives)
+        addItem(EntryText(drive));
     setCurrentIndex(keep);
     FFilling = false;
     NoteSelection();
 }
 
 void TDriveComboBox::showPopup() {
-    Refresh();
+    Fill(true);
+    // Entries in full, however narrow the box.
+    view()->setMinimumWidth(view()->sizeHintForColumn(0) + 2 * view()->frameWidth() + 24);
     QComboBox::showPopup();
 }
 
 void TDriveComboBox::showEvent(QShowEvent* event) {
     QComboBox::showEvent(event);
+    ShowEntryInFull();
     if (!FShown) {
         FShown = true;
         emit Changed(Value());
     }
 }
 
-QString TDriveComboBox::MountPointAt(int index) const {
-    return index < 0 ? QString() : itemData(index, kMountPointRole).toString();
-}
-
 void TDriveComboBox::NoteSelection() {
+    ShowEntryInFull();
+    RememberChosenMount();
     const char letter = Value();
-    const QString mountPoint = MountPointAt(currentIndex());
-    if (letter == FLetter && mountPoint == FMountPoint)
+    const auto drive = Volume();
+    const std::optional<Platform::VolumeId> volume =
+        drive ? std::optional(Platform::VolumeOf(*drive)) : std::nullopt;
+    if (letter == FLetter && volume == FVolume)
         return;
     FLetter = letter;
-    FMountPoint = mountPoint;
+    FVolume = volume;
     emit Changed(letter);
+}
+
+// Held for later, the chosen volume's never reused mount number tells it
+// from a volume mounted at its place after it went.
+void TDriveComboBox::RememberChosenMount() {
+    const int index = currentIndex();
+    if (index < 0 || (FGoneShown && index == count() - 1))
+        return;
+    Platform::Drive& drive = FDrives[static_cast<std::size_t>(index)];
+    if (drive.uniqueMountId == 0)
+        drive.uniqueMountId = Platform::AskUniqueMountId(drive);
+}
+
+// The closed box may cut a long mount point off: its tooltip and its name
+// for a screen reader carry the whole entry, after the name a label gave it.
+void TDriveComboBox::ShowEntryInFull() {
+    if (accessibleName() != FShownName)
+        FCaption = accessibleName();
+    const QString entry = currentText();
+    setToolTip(entry);
+    FShownName = FCaption.isEmpty() ? entry
+                 : entry.isEmpty()  ? FCaption
+                                    : FCaption + QStringLiteral(": ") + entry;
+    setAccessibleName(FShownName);
 }

@@ -74,9 +74,23 @@ bool DriveAccessible(char16_t letter) {
 }
 
 std::int64_t DriveFreeSpace(char16_t letter) {
-    if (DriveAccessible(letter) && DriveReady(letter))
-        return DriveFreeBytes(DriveNumber(letter));
-    return 0;
+    const char ascii = AsciiLetter(letter);
+    const auto d = ascii ? Platform::FindDrive(ascii) : std::nullopt;
+    return d ? VolumeFreeSpace(*d) : 0;
+}
+
+std::int64_t VolumeFreeSpace(const Platform::Drive& drive) {
+    Platform::CriticalErrorGuard guard;
+    if (!Platform::VolumeAccessible(drive))
+        return 0;
+    const auto space = Platform::VolumeSpace(drive);
+    return space ? space->freeBytes : 0;
+}
+
+std::string VolumeLabelText(const Platform::Drive& drive, bool upperCase) {
+    Platform::CriticalErrorGuard guard;
+    const std::string label = Platform::VolumeLabel(drive);
+    return "[" + (upperCase ? LocaleUpperCase(label) : LocaleLowerCase(label)) + "]";
 }
 
 bool DriveWriteProtected(char16_t letter) {
@@ -89,14 +103,9 @@ bool DriveWriteProtected(char16_t letter) {
 }
 
 std::string DriveLabel(char16_t letter) {
-    Platform::CriticalErrorGuard guard;
     const char ascii = AsciiLetter(letter);
-    std::string label;
-    if (ascii)
-        if (const auto d = Platform::FindDrive(ascii))
-            label = Platform::VolumeLabel(*d);
-    label = letter < u'a' ? LocaleUpperCase(label) : LocaleLowerCase(label);
-    return "[" + label + "]";
+    const auto d = ascii ? Platform::FindDrive(ascii) : std::nullopt;
+    return d ? VolumeLabelText(*d, letter < u'a') : "[]";
 }
 
 } // namespace QuillTPU

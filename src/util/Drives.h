@@ -1,8 +1,10 @@
 #pragma once
 // Drive queries for the drive tools and the disk space panel. A drive is a
-// letter of the drive table (platform/DriveTable.h): C: is the first mounted
-// volume, and so on. None of these routines shows a message; failures come
-// back as -1, false, 0 or an empty label.
+// letter of the drive table (platform/DriveTable.h): the letter a mounted
+// volume got and keeps while it stays mounted. A run asks about its pinned
+// volume itself (the Volume... routines), never about a letter again. None
+// of these routines shows a message; failures come back as -1, false, 0 or
+// an empty label.
 //
 // DeleteFolderTree, the last of the drive helpers, is built on the file
 // finder and therefore lives beside it, in components/QuillFindFile.h.
@@ -12,7 +14,17 @@
 #include <cstdint>
 #include <string>
 
+namespace Platform {
+struct Drive;
+}
+
 namespace QuillTPU {
+
+// What a user may do where a volume takes writes but none of its working
+// places lets him create a folder (its root is closed to him).
+inline constexpr const char* kNoWorkingPlaceAdvice =
+    "Start the program from a folder of yours on that drive (on the command line: name such a "
+    "folder), or run it as an administrator.";
 
 // A character that is no drive letter where one is required.
 class RangeError : public FvError {
@@ -44,5 +56,9 @@ bool DriveWriteProtected(char16_t letter);
 // The volume label in square brackets: upper case for an upper-case letter,
 // lower case otherwise, by the user's locale ("[DATA]", "[data]", "[]").
 std::string DriveLabel(char16_t letter);
+
+// DriveFreeSpace and DriveLabel for a drive entry itself.
+std::int64_t VolumeFreeSpace(const Platform::Drive& drive);
+std::string VolumeLabelText(const Platform::Drive& drive, bool upperCase);
 
 } // namespace QuillTPU

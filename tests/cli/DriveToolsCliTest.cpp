@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <regex>
+#include <thread>
 
+#include <sys/mount.h>
 #include <sys/statvfs.h>
 
 namespace fs = std::filesystem;
@@ -88,5 +91,105 @@ TEST(DriveToolsCli, AClosedOutputPipeStopsTheRunAndLeavesNothing) {
         EXPECT_EQ(RunCli(args, options).status, 1);
         EXPECT_TRUE(fs::is_empty(root));
         EXPECT_EQ(FreeBytes(root), freeBefore);
+    }
+}
+
+// PATH's volume is resolved once and pinned: a neighbour mounted and
+// unmounted in a tight loop, at a place that sorts before it (which moved
+// every letter after it), is never written to, and every run wipes PATH's.
+TEST(DriveToolsCli, WipeStaysOnPathsVolumeWhileANeighbourComesAndGoes) {
+    TempDir places;
+    const std::string path = places / "p";
+    const std::string neighbour = places / "a";
+    fs::create_directory(path);
+    fs::create_directory(neighbour);
+    // Sizes tell the volumes apart in the run's progress line ("of 2").
+    if (::mount("tmpfs", path.c_str(), "tmpfs", 0, "size=2m") != 0)
+        GTEST_SKIP() << "mounting needs root";
+    std::atomic<bool> stop{false};
+    std::atomic<int> touched{0};
+    std::atomic<int> rounds{0};
+    std::thread loop([&] {
+        while (!stop) {
+            if (::mount("tmpfs", neighbour.c_str(), "tmpfs", 0, "size=6m") != 0)
+                continue;
+            // A run that only looks at the table may hold the mount for a
+            // moment (the unmount then finds it busy); a run that wrote there
+            // leaves its folder.
+            if (!fs::is_empty(neighbour))
+                ++touched;
+            ::umount2(neighbour.c_str(), MNT_DETACH);
+            ++rounds;
+        }
+    });
+    int wrong = 0;
+    for (int run = 0; run < 250; ++run) {
+        const CliResult result = RunCli({"wipe", "--passes", "1", "--buffer", "1MB", path});
+        if (result.status != 0 || result.err.find(" of 2.") == std::string::npos ||
+            result.err.find(" of 6.") != std::string::npos)
+            ++wrong;
+    }
+    stop = true;
+    loop.join();
+    ::umount2(path.c_str(), MNT_DETACH);
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(touched, 0);
+    EXPECT_GT(rounds, 250);
+}
+
+// The command line serves every volume, also those beyond Z: ("letter":
+// null, "-" in the list).
+TEST(DriveToolsCli, EveryVolumeIsListedAndTestedAlsoBeyondZ) {
+    TempDir places;
+    std::vector<std::string> points;
+    struct Unmount {
+        std::vector<std::string>& points;
+        ~Unmount() {
+            for (const auto& point : points)
+                ::umount2(point.c_str(), MNT_DETACH);
+        }
+    } unmount{points};
+    for (int i = 0; i < 30; ++i) {
+        const std::string point = places / ("v" + std::to_string(10 + i));
+        fs::create_directory(point);
+        if (::mount("tmpfs", point.c_str(), "tmpfs", 0, "size=2m") != 0)
+            GTEST_SKIP() << "mounting needs root";
+        points.push_back(point);
+    }
+    const CliResult json = RunCli({"space", "--json"});
+    const CliResult text = RunCli({"space"});
+    ASSERT_EQ(json.status, 0) << json.err;
+    for (const auto& point : points)
+        EXPECT_NE(json.out.find("\"mountPoint\": \"" + point + "\""), std::string::npos) << point;
+    EXPECT_NE(json.out.find("{\"letter\": null, \"mountPoint\": \"" + points.back() + "\""),
+              std::string::npos)
+        << json.out;
+    EXPECT_NE(text.out.find("-   " + points.back() + " "), std::string::npos) << text.out;
+
+    const CliResult speed = RunCli({"speed", "--size", "1MB", "--json", points.back()});
+    EXPECT_EQ(speed.status, 0) << speed.err;
+    EXPECT_EQ(speed.out.rfind("{\"letter\": null, \"mountPoint\": \"" + points.back() + "\"", 0),
+              0u)
+        << speed.out;
+    EXPECT_TRUE(fs::is_empty(points.back()));
+}
+
+// A plain user whose folder on the volume is named as PATH works there,
+// although the volume's root is closed to him.
+TEST(DriveToolsCli, APlainUsersFolderNamedAsPathIsWhereTheToolsWork) {
+    std::string why;
+    const auto volume = TestVolume::Tmpfs(8 * 1048576, false, &why, "mode=0555");
+    if (!volume)
+        GTEST_SKIP() << why;
+    const std::string mine = volume->MountPoint() + "/mine";
+    ASSERT_EQ(::mkdir(mine.c_str(), 0777), 0);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"wipe", "--passes", "1", "--buffer", "1MB", mine},
+          std::vector<std::string>{"speed", "--size", "1MB", mine}}) {
+        CliOptions asUser;
+        asUser.fileModesBindRoot = true;
+        const CliResult result = CliProcess(args, asUser).Wait();
+        EXPECT_EQ(result.status, 0) << args[0] << ": " << result.err;
+        EXPECT_TRUE(fs::is_empty(mine)) << args[0];
     }
 }

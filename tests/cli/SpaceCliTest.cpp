@@ -44,7 +44,8 @@ TEST(SpaceCli, JsonHasEveryFieldForEveryDriveOfTheList) {
     EXPECT_EQ(objects.size(),
               static_cast<std::size_t>(std::count(text.out.begin(), text.out.end(), '\n')));
     const std::regex fields(
-        R"(^\{"letter": "[C-Z]", "mountPoint": "/.*", "label": ".*", "device": ".*", )"
+        R"(^\{"letter": ("[C-Z]"|null), "mountPoint": "/.*", "label": ".*", "device": ".*", )"
+        R"("deviceNumber": "\d+:\d+", "mountId": \d+, )"
         R"("fileSystem": ".*", "freeBytes": \d+, "totalBytes": \d+, "freePercent": \d+\}$)");
     for (const auto& object : objects)
         EXPECT_TRUE(std::regex_match(object, fields)) << object;

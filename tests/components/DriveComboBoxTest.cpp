@@ -3,6 +3,7 @@
 #include "platform/DriveTable.h"
 #include "toolkit/TDriveComboBox.h"
 
+#include <QAbstractItemView>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -132,13 +133,46 @@ private slots:
             QCOMPARE(spy.count(), 1);
             QCOMPARE(spy.at(0).at(0).value<char>(), 'e');
         }
-        // The chosen volume is gone: no drive rather than another one.
+        // The chosen volume is gone: it stays shown, never replaced by the
+        // volume that took its letter, until the user opens the list; then
+        // the current folder's drive is chosen.
         QVERIFY(box.SetValue('d'));
         {
-            ScopedDriveTable unmounted({Entry('C', "/", DriveKind::Fixed, "System")});
+            TempDir dir;
+            InFolder here(dir.Path());
+            ScopedDriveTable unmounted({Entry('C', "/", DriveKind::Fixed, "System"),
+                                        Entry('D', "/other", DriveKind::Fixed),
+                                        Entry('E', dir.Path(), DriveKind::Fixed)});
             box.Refresh();
-            QCOMPARE(box.Value(), '\0');
+            QCOMPARE(box.currentText(), QString("d:  /data"));
+            QCOMPARE(box.Volume()->mountPoint, std::string("/data"));
+            QVERIFY(!box.SetValue('z'));
+            QCOMPARE(box.currentText(), QString("d:  /data"));
+            box.showPopup();
+            box.hidePopup();
+            QCOMPARE(box.Value(), 'e');
+            QCOMPARE(Entries(box).size(), 3);
         }
+    }
+
+    // A long mount point is cut in the closed box only: the list shows it
+    // whole, and the tooltip and the screen reader's name carry it.
+    void longEntriesShowInFull() {
+        const std::string deep = "/media/" + std::string(80, 'x') + "/volume";
+        ScopedDriveTable table({Entry('C', deep, DriveKind::Fixed, "Archive")});
+        TDriveComboBox box;
+        box.setAccessibleName("Check speed of this drive");
+        box.resize(120, box.sizeHint().height());
+        box.show();
+        QVERIFY(box.SetValue('c'));
+        const QString entry = QString::fromStdString("c: Archive  " + deep);
+        QCOMPARE(box.toolTip(), entry);
+        QCOMPARE(box.accessibleName(), "Check speed of this drive: " + entry);
+        box.showPopup();
+        QAbstractItemView* list = box.view();
+        QCOMPARE(list->textElideMode(), Qt::ElideNone);
+        QVERIFY(list->viewport()->width() >= list->sizeHintForColumn(0));
+        box.hidePopup();
     }
 };
 

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <filesystem>
 
+#include <sys/sysmacros.h>
+
 using namespace Platform;
 namespace fs = std::filesystem;
 
@@ -139,17 +141,53 @@ TEST(DriveTable, SnapImagesAreNoDrivesAUsersLoopVolumeIs) {
     EXPECT_EQ(letters, "CDEF");
 }
 
-TEST(DriveTable, NoMoreThanTheLettersCToZ) {
+TEST(DriveTable, VolumesBeyondZAreListedWithoutALetter) {
     std::string text;
     for (int i = 0; i < 30; ++i)
-        text += "1 1 8:" + std::to_string(i) + " / /v" + std::to_string(100 + i) +
-                " rw - ext4 /dev/sd" + std::to_string(i) + " rw\n";
+        text += std::to_string(100 + i) + " 1 8:" + std::to_string(i) + " / /v" +
+                std::to_string(100 + i) + " rw - ext4 /dev/sd" + std::to_string(i) + " rw\n";
     const auto drives =
         BuildDriveTable(ParseMountInfo(text), [](const std::string&) { return false; });
-    ASSERT_EQ(drives.size(), 24u);
+    ASSERT_EQ(drives.size(), 30u);
     EXPECT_EQ(drives.front().letter, 'C');
-    EXPECT_EQ(drives.back().letter, 'Z');
-    EXPECT_EQ(drives.back().mountPoint, "/v123");
+    EXPECT_EQ(drives[23].letter, 'Z');
+    EXPECT_EQ(drives[23].mountPoint, "/v123");
+    EXPECT_EQ(drives.back().letter, 0);
+    EXPECT_EQ(drives.back().mountId, 129u);
+    EXPECT_EQ(drives.back().deviceNumber, static_cast<std::uint64_t>(::makedev(8, 29)));
+}
+
+// Letters as one process sees them over a sequence of mount tables: each
+// step lists "id:mountpoint" mounts and the letters expected in mount-point
+// order.
+TEST(DriveTable, AVolumeKeepsItsLetterWhileItStaysMounted) {
+    struct Step {
+        std::vector<std::string> mounts;
+        std::string letters;
+    };
+    const std::vector<Step> steps = {
+        {{"10:/m", "11:/p"}, "CD"},           // first reading: mount-point order
+        {{"10:/m", "11:/p", "12:/a"}, "ECD"}, // /a sorts first, takes the first free
+        {{"11:/p", "12:/a"}, "ED"},           // /m goes: the others keep theirs
+        {{"11:/p", "12:/a", "13:/b"}, "ECD"}, // the freed C: goes to the next new one
+        {{"11:/p", "12:/a", "14:/b"}, "ECD"}, // /b replaced by another mount: C: is free again
+        {{"12:/a", "14:/b", "15:/p"}, "ECD"}, // /p remounted: a new volume, first free letter
+    };
+    DriveLettering lettering;
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        std::string text;
+        for (const std::string& mount : steps[i].mounts) {
+            const auto colon = mount.find(':');
+            text += mount.substr(0, colon) + " 1 8:" + mount.substr(0, colon) + " / " +
+                    mount.substr(colon + 1) + " rw - ext4 /dev/sd" + mount.substr(0, colon) +
+                    " rw\n";
+        }
+        std::string letters;
+        for (const Drive& d : BuildDriveTable(
+                 ParseMountInfo(text), [](const std::string&) { return false; }, &lettering))
+            letters += d.letter;
+        EXPECT_EQ(letters, steps[i].letters) << "step " << i;
+    }
 }
 
 TEST(DriveTable, InstalledTableReplacesTheSystemAndNests) {
@@ -279,4 +317,33 @@ TEST(DriveTableOnVolumes, LoopVolumeWithALabel) {
     auto readOnly = TestVolume::Ext4("FvRead", true, &why);
     ASSERT_TRUE(readOnly) << why;
     EXPECT_TRUE(ProbeWriteProtected(readOnly->MountPoint() + "/"));
+}
+
+// The process's letters on the real table: a volume keeps its letter when
+// one that sorts before it goes, and the freed letter is taken again.
+TEST(DriveTableOnVolumes, ALetterStaysWhenAnEarlierVolumeGoes) {
+    TempDir places;
+    const std::string first = places / "a";
+    const std::string second = places / "b";
+    fs::create_directory(first);
+    fs::create_directory(second);
+    if (::mount("tmpfs", first.c_str(), "tmpfs", 0, "size=1m") != 0)
+        GTEST_SKIP() << "mounting needs root";
+    ::mount("tmpfs", second.c_str(), "tmpfs", 0, "size=1m");
+    auto letterOf = [](const std::string& point) {
+        for (const Drive& d : ReadDriveTable())
+            if (d.mountPoint == point)
+                return d.letter;
+        return '?';
+    };
+    const char firstLetter = letterOf(first);
+    const char secondLetter = letterOf(second);
+    ASSERT_NE(secondLetter, 0);
+    ::umount2(first.c_str(), MNT_DETACH);
+    EXPECT_EQ(letterOf(second), secondLetter);
+    ASSERT_EQ(::mount("tmpfs", first.c_str(), "tmpfs", 0, "size=1m"), 0);
+    EXPECT_EQ(letterOf(first), firstLetter); // the first free letter again
+    EXPECT_EQ(letterOf(second), secondLetter);
+    ::umount2(first.c_str(), MNT_DETACH);
+    ::umount2(second.c_str(), MNT_DETACH);
 }

@@ -143,14 +143,24 @@ TEST(ToolMarks, AListFileTheToolDidNotMakeMarksNothing) {
     }
 }
 
+namespace {
+
+// The drive that has this letter now, pinned by its volume.
+std::optional<PinnedVolume> PinLetter(char letter) {
+    const auto drive = FindDrive(letter);
+    return drive ? PinVolume(VolumeOf(*drive)) : std::nullopt;
+}
+
+} // namespace
+
 TEST(DriveWork, WorkingPlaceAndPinnedVolume) {
     TempDir dir;
     ScopedDriveTable table({DriveForFolder('Q', dir.Path())});
-    const auto volume = PinVolume('q');
+    const auto volume = PinLetter('q');
     ASSERT_TRUE(volume);
     EXPECT_EQ(WorkingPlace(*volume), dir.Path() + "/");
     EXPECT_TRUE(StillMounted(*volume));
-    EXPECT_FALSE(PinVolume('R'));
+    EXPECT_FALSE(PinLetter('R'));
     {
         // A volume that stopped answering (a network volume whose server is
         // gone) is neither pinned nor taken as still mounted, and nobody waits.
@@ -163,13 +173,13 @@ TEST(DriveWork, WorkingPlaceAndPinnedVolume) {
             },
             std::chrono::milliseconds(50));
         EXPECT_FALSE(QueryVolumeBlocks(dir.Path()));
-        EXPECT_FALSE(PinVolume('Q'));
+        EXPECT_FALSE(PinLetter('Q'));
         EXPECT_FALSE(StillMounted(*volume));
         answer->set_value();
     }
-    for (int i = 0; i < 200 && !PinVolume('Q'); ++i)
+    for (int i = 0; i < 200 && !PinLetter('Q'); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_TRUE(PinVolume('Q'));
+    EXPECT_TRUE(PinLetter('Q'));
 
     if (!RunningAsRoot())
         GTEST_SKIP() << "mounting over the folder needs root";
@@ -181,7 +191,7 @@ TEST(DriveWork, WorkingPlaceAndPinnedVolume) {
     // A read-only volume has no place to work in; the other candidates lie
     // on other volumes.
     ASSERT_EQ(::mount("tmpfs", dir.Path().c_str(), "tmpfs", MS_RDONLY, "size=1M"), 0);
-    const auto readOnly = PinVolume('Q');
+    const auto readOnly = PinLetter('Q');
     ASSERT_TRUE(readOnly);
     EXPECT_FALSE(WorkingPlace(*readOnly));
     ::umount2(dir.Path().c_str(), MNT_DETACH);

@@ -40,7 +40,12 @@ constexpr std::int64_t GB = 1073741824;
 struct TestInputs : ISpeedTestInputs {
     char letter = 'c';
     std::int32_t mb = 1;
-    char DriveLetter() override { return letter; }
+    // The drive that has the letter when the run asks, as a chooser holds it.
+    std::optional<Platform::ChosenDrive> Drive() override {
+        if (auto drive = Platform::FindDrive(letter))
+            return Platform::ChosenDrive{std::move(*drive), {}};
+        return std::nullopt;
+    }
     std::int32_t TestSizeMB() override { return mb; }
 };
 
@@ -311,7 +316,9 @@ TEST_F(SpeedTestRunTest, TheDriveStaysFixedWhenTheLettersMove) {
     ScopedDriveTable table({At('C', dir.Path(), GB)});
     std::optional<ScopedDriveTable> moved;
     // A volume mounted between the phases takes the letter C:.
-    host.onPump = [&] { moved.emplace(std::vector<Drive>{At('C', other.Path(), GB)}); };
+    host.onPump = [&] {
+        moved.emplace(std::vector<Drive>{At('C', other.Path(), GB), At('D', dir.Path(), GB)});
+    };
     bool readFromPinned = false;
     onTick = [&](std::size_t tick) {
         if (tick == 2)

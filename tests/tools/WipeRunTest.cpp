@@ -36,7 +36,12 @@ struct TestInputs : Wipe::IWipeInputs {
     std::int32_t passes = 1;
     std::int32_t bufferMB = 64;
     std::function<void()> onBufferRead;
-    char16_t DriveLetter() override { return letter; }
+    // The drive that has the letter when the run asks, as a chooser holds it.
+    std::optional<Platform::ChosenDrive> Drive() override {
+        if (auto drive = Platform::FindDrive(static_cast<char>(letter)))
+            return Platform::ChosenDrive{std::move(*drive), {}};
+        return std::nullopt;
+    }
     std::int32_t Passes() override { return passes; }
     std::int32_t BufferSizeMB() override {
         if (onBufferRead)

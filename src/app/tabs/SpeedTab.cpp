@@ -29,7 +29,6 @@ constexpr const char* kExplanation =
 constexpr const char* kExplanationHint =
     "If the speed varies greatly between two tests it means that other applications are "
     "accessing the disk.\rIf you obtain different values, always use the highest value!";
-constexpr long double kGigabyte = 1073741824.0L;
 
 // Re-enables the start button however the run ends, an escaping error
 // included.
@@ -51,7 +50,7 @@ class TSpeedControls final : public SpeedTest::ISpeedTestInputs {
 public:
     TSpeedControls(TSpeedTab& tab, const IBufferSizes& buffers) : FTab(tab), FBuffers(buffers) {}
 
-    char DriveLetter() override { return FTab.drvSpeed->Value(); }
+    std::optional<Platform::ChosenDrive> Drive() override { return ChosenDriveOf(*FTab.drvSpeed); }
     std::int32_t TestSizeMB() override { return FBuffers.SpeedTestFileMB(); }
 
 private:
@@ -141,10 +140,7 @@ void TSpeedTab::BuildStartButton(QVBoxLayout* page) {
 }
 
 void TSpeedTab::drvSpeedChange() {
-    const long double free = QuillTPU::DriveFreeSpace(char16_t(drvSpeed->Value()));
-    lblFreeSpace2->setText(QString::fromStdString(QuillTPU::FormatReal(free / kGigabyte, 2)) +
-                           "GB free");
-    lblFreeSpace2->setAccessibleName("Free space: " + lblFreeSpace2->text());
+    ShowFreeSpace(*drvSpeed, *lblFreeSpace2);
 }
 
 void TSpeedTab::btnSpeedMeClick() {

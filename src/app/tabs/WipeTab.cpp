@@ -46,7 +46,7 @@ class TWipeControls final : public Wipe::IWipeInputs {
 public:
     TWipeControls(TWipeTab& tab, const IBufferSizes& buffers) : FTab(tab), FBuffers(buffers) {}
 
-    char16_t DriveLetter() override { return static_cast<unsigned char>(FTab.drvWipe->Value()); }
+    std::optional<Platform::ChosenDrive> Drive() override { return ChosenDriveOf(*FTab.drvWipe); }
     std::int32_t Passes() override { return FTab.spnPass->value(); }
     std::int32_t BufferSizeMB() override { return FBuffers.WipeBufferMB(); }
 
@@ -92,11 +92,7 @@ void TWipeTab::LateInitialize() {
 }
 
 void TWipeTab::drvWipeChange() {
-    const char letter = drvWipe->Value();
-    const std::int64_t free =
-        letter ? QuillTPU::DriveFreeSpace(static_cast<unsigned char>(letter)) : 0;
-    lblFreeSpace3->setText(
-        QString::fromStdString(QuillTPU::FormatReal(free / 1073741824.0L, 2) + "GB free"));
+    ShowFreeSpace(*drvWipe, *lblFreeSpace3);
 }
 
 void TWipeTab::btnWipeClick() {

@@ -1,6 +1,9 @@
 #pragma once
 // What the speed test reads from the window, and where it writes its log.
+#include "platform/DriveWork.h"
+
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace SpeedTest {
@@ -8,9 +11,9 @@ namespace SpeedTest {
 class ISpeedTestInputs {
 public:
     virtual ~ISpeedTestInputs() = default;
-    // The chosen drive's letter as the drive chooser gives it (lower case);
-    // 0 when no drive is chosen. Read once, when the run starts.
-    virtual char DriveLetter() = 0;
+    // The chosen drive: the run pins its volume, whatever letters say by
+    // then. nullopt when no drive is chosen. Read once, when the run starts.
+    virtual std::optional<Platform::ChosenDrive> Drive() = 0;
     // The test file's size in MB (the Settings tab's value). Read once.
     virtual std::int32_t TestSizeMB() = 0;
 };

@@ -46,10 +46,6 @@ std::string FileErrorText(const char* action, const std::string& name, int code)
     return std::string("Cannot ") + action + " file \"" + name + "\". " + Platform::ErrorText(code);
 }
 
-char Upper(char letter) {
-    return static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
-}
-
 Platform::File OpenDirect(const std::string& path) {
     return Platform::File::Open(path, Platform::OpenMode::Read, O_DIRECT | O_NOFOLLOW);
 }
@@ -59,7 +55,7 @@ Platform::File OpenDirect(const std::string& path) {
 // on the pinned volume; it also runs when an error leaves the run.
 class Session {
 public:
-    explicit Session(char letter) : FLetter(letter) {}
+    explicit Session(Platform::Drive chosen) : FChosen(std::move(chosen)) {}
     ~Session() {
         try {
             Cleanup();
@@ -95,7 +91,8 @@ public:
     std::string testFile; // folder + "/SpeedTest.bin"
     std::optional<Platform::TToolMarks> marks;
 
-    std::string DriveName() const { return std::string(1, Upper(FLetter)) + ":"; }
+    // The drive as the user chose it; its letter only names it.
+    std::string DriveName() const { return Platform::DriveName(FChosen); }
 
     // True while the work folder still lies on the pinned volume.
     bool OnPinnedVolume() const {
@@ -118,7 +115,7 @@ public:
     }
 
 private:
-    char FLetter;
+    Platform::Drive FChosen;
 };
 
 // Sends the written data on to the drive as the write goes and keeps only a
@@ -189,24 +186,23 @@ std::string SpeedText(std::int64_t bytes, std::uint32_t milliseconds, std::uint8
 
 SpeedTestRun::SpeedTestRun(QuillTPU::ITaskHost& host, ISpeedTestInputs& inputs, ISpeedLog& log)
     : FTickCount(&Platform::TickCount),
-      FFreeSpace([](char letter) { return QuillTPU::DriveFreeSpace(char16_t(letter)); }),
-      FLabel([](char letter) { return QuillTPU::DriveLabel(char16_t(letter)); }),
+      FFreeSpace([](const Platform::Drive& drive) { return QuillTPU::VolumeFreeSpace(drive); }),
+      FLabel([](const Platform::Drive& drive) { return QuillTPU::VolumeLabelText(drive, false); }),
       FOpenUnbuffered(&OpenDirect), FHost(host), FInputs(inputs), FLog(log) {}
 
 RunOutcome SpeedTestRun::Execute() {
     QuillTPU::TaskScope task(FHost);
     FHost.ClearCancel();
 
-    const char letter =
-        static_cast<char>(std::tolower(static_cast<unsigned char>(FInputs.DriveLetter())));
-    if (letter < 'a' || letter > 'z') {
+    const std::optional<Platform::ChosenDrive> chosen = FInputs.Drive();
+    if (!chosen) {
         QuillTPU::ShowPlainMessage(kNoDriveMessage);
         return RunOutcome::Stopped;
     }
-    Session session(letter);
-    // The drive is fixed here by its volume: a volume mounted during the run
-    // may move the letters, but never the run or its cleanup.
-    session.volume = Platform::PinVolume(letter);
+    Session session(chosen->drive);
+    // The drive is fixed here by its volume, before anything else: a volume
+    // mounted or gone meanwhile never redirects the run or its cleanup.
+    session.volume = Platform::PinVolume(Platform::VolumeOf(chosen->drive), chosen->userFolder);
 
     FHost.SetStatus(kWritingStatus);
     // The log's lines come once the work folder is there, so the free space
@@ -217,10 +213,11 @@ RunOutcome SpeedTestRun::Execute() {
     auto logHead = [&] {
         if (std::exchange(logged, true))
             return;
-        free = FFreeSpace(letter);
+        free = session.volume ? FFreeSpace(session.volume->drive) : 0;
         FLog.AppendLine("");
         FLog.AppendLine("");
-        FLog.AppendLine("Drive " + session.DriveName() + "   -   " + FLabel(letter));
+        FLog.AppendLine("Drive " + session.DriveName() + "   -   " +
+                        (session.volume ? FLabel(session.volume->drive) : std::string("[]")));
         FLog.AppendLine("Free space: " + QuillTPU::FormatReal(free / kGigabyte, 2) + "GB");
         FLog.AppendLine("OS buffer: disabled");
         FLog.AppendLine("");
@@ -264,7 +261,10 @@ RunOutcome SpeedTestRun::Execute() {
     const std::optional<std::string> place = Platform::WorkingPlace(*session.volume);
     if (!place)
         return fail("Cannot write to drive " + drive + " (" + mountPoint +
-                    "): there is no folder on it where you may create one.");
+                    "): there is no folder on it where you may create one." +
+                    (Platform::VolumeReadOnly(*session.volume)
+                         ? std::string()
+                         : std::string(" ") + QuillTPU::kNoWorkingPlaceAdvice));
     session.folder = *place + kWorkFolderName;
     session.testFile = session.folder + "/" + kTestFileName;
     const std::string& folder = session.folder;

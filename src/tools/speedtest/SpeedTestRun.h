@@ -42,10 +42,12 @@ public:
     // The millisecond clock of both timings (a tick count).
     void SetClock(std::function<std::uint32_t()> tickCount) { FTickCount = std::move(tickCount); }
     // The drive helpers: free space for the user and the bracketed label.
-    void SetFreeSpace(std::function<std::int64_t(char)> freeSpace) {
+    void SetFreeSpace(std::function<std::int64_t(const Platform::Drive&)> freeSpace) {
         FFreeSpace = std::move(freeSpace);
     }
-    void SetLabel(std::function<std::string(char)> label) { FLabel = std::move(label); }
+    void SetLabel(std::function<std::string(const Platform::Drive&)> label) {
+        FLabel = std::move(label);
+    }
     // Opens the test file for reading around the file cache (O_DIRECT);
     // raises FileOpenError, with EINVAL where the file system refuses that.
     void SetOpenUnbuffered(std::function<Platform::File(const std::string&)> open) {
@@ -62,8 +64,8 @@ private:
     bool StopAsked();
 
     std::function<std::uint32_t()> FTickCount;
-    std::function<std::int64_t(char)> FFreeSpace;
-    std::function<std::string(char)> FLabel;
+    std::function<std::int64_t(const Platform::Drive&)> FFreeSpace;
+    std::function<std::string(const Platform::Drive&)> FLabel;
     std::function<Platform::File(const std::string&)> FOpenUnbuffered;
     QuillTPU::ITaskHost& FHost;
     ISpeedTestInputs& FInputs;

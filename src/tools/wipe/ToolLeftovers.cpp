@@ -58,8 +58,11 @@ std::optional<RemovedLeftovers> RemoveLeftoversIn(const std::string& folder,
 
 std::vector<RemovedLeftovers> RemoveToolLeftovers() {
     std::vector<RemovedLeftovers> removed;
+    // The runs of this window work in its current folder where the volume's
+    // root is closed to the user.
+    const std::string userFolder = Platform::CurrentFolder();
     for (const Platform::Drive& drive : Platform::ReadDriveTable()) {
-        const auto volume = Platform::PinVolume(drive.letter);
+        const auto volume = Platform::PinVolume(Platform::VolumeOf(drive), userFolder);
         if (!volume)
             continue;
         const auto place = Platform::WorkingPlace(*volume);

@@ -66,6 +66,7 @@ RunOutcome WipeRun::Execute() {
     try {
         const RunOutcome outcome = Run(scope);
         FScope = nullptr;
+        FVolume.reset(); // the volume may be unmounted again
         return outcome;
     } catch (...) {
         // Whatever went wrong, the fill must not stay on the disk, and the
@@ -77,6 +78,7 @@ RunOutcome WipeRun::Execute() {
             scope.End();
         }
         FScope = nullptr;
+        FVolume.reset();
         throw;
     }
 }
@@ -87,25 +89,33 @@ RunOutcome WipeRun::Run(QuillTPU::TaskScope& scope) {
     FFolder.clear();
     FCounter = 0;
     FCreatedFolder = false;
-    auto stop = [&](const char* message) {
+    auto stop = [&](const std::string& message) {
         QuillTPU::ShowErrorMessage(message);
         scope.End();
         return RunOutcome::Stopped;
     };
 
-    const char16_t letter = FInputs.DriveLetter();
-    if (!QuillTPU::DriveAccessible(letter) || !QuillTPU::DriveReady(letter))
+    // The run keeps to the chosen volume from here on, whatever is mounted
+    // meanwhile; a volume gone or replaced since it was chosen is not ready.
+    const std::optional<Platform::ChosenDrive> chosen = FInputs.Drive();
+    if (!chosen)
         return stop(kNotReadyMessage);
-    // From here on the run keeps to this volume, whatever is mounted meanwhile.
-    const auto pinned = Platform::PinVolume(static_cast<char>(letter));
-    if (!pinned)
+    auto pinned = Platform::PinVolume(Platform::VolumeOf(chosen->drive), chosen->userFolder);
+    if (!pinned || !Platform::VolumeAccessible(pinned->drive) ||
+        !Platform::VolumeSpace(pinned->drive))
         return stop(kNotReadyMessage);
-    FVolume = std::make_unique<Volume>(Volume{*pinned});
+    FVolume = std::make_unique<Volume>(Volume{std::move(*pinned)});
+    const Platform::PinnedVolume& volume = FVolume->pinned;
     // The probe and the work folder go where the run may write on that
     // volume; a volume without such a place takes no file at all.
-    const auto place = Platform::WorkingPlace(*pinned);
-    if (!place || Platform::ProbeWriteProtected(*place))
+    const auto place = Platform::WorkingPlace(volume);
+    if (!place || Platform::ProbeWriteProtected(*place)) {
+        // A volume that takes writes, only none of the user's: say what he can do.
+        if (!place && !Platform::VolumeReadOnly(volume))
+            return stop(std::string(kWriteProtectedMessage) + "\r\n" + kNoWorkingPlaceMessage +
+                        " " + QuillTPU::kNoWorkingPlaceAdvice);
         return stop(kWriteProtectedMessage);
+    }
     FFolder = *place + kWipeFolder + "/";
 
     // An earlier wipe killed hard may have left the disk full.
@@ -118,7 +128,7 @@ RunOutcome WipeRun::Run(QuillTPU::TaskScope& scope) {
     int error = 0;
     const auto freeBytes = FreeBytes(&error);
     if (!freeBytes)
-        return Fail("Cannot read the free space of \"" + pinned->drive.mountPoint + "\". " +
+        return Fail("Cannot read the free space of \"" + volume.drive.mountPoint + "\". " +
                     Platform::ErrorText(error));
     FPatternLength = std::max<std::int64_t>(std::min(BufferMB() * kMegabyte, *freeBytes), 0);
     // Linux grants a buffer it cannot back and kills the program once the
@@ -153,13 +163,13 @@ RunOutcome WipeRun::Run(QuillTPU::TaskScope& scope) {
         for (;;) {
             const auto free = FreeBytes(&error);
             if (!free)
-                return Fail("Cannot read the free space of \"" + pinned->drive.mountPoint + "\". " +
+                return Fail("Cannot read the free space of \"" + volume.drive.mountPoint + "\". " +
                             Platform::ErrorText(error));
             if (*free <= 0)
                 break;
             stalled = previous && *free >= *previous ? stalled + 1 : 0;
             if (stalled >= kStallRounds)
-                return Fail("The free space of \"" + pinned->drive.mountPoint +
+                return Fail("The free space of \"" + volume.drive.mountPoint +
                             "\" does not shrink: " + QuillTPU::FormatSize(*free) +
                             " are still free after \"" + FFolder + FFileName +
                             "\" and the files before it were written.");
@@ -203,6 +213,15 @@ bool WipeRun::TakeWorkFolder() {
                 ? "Another wipe is using \"" + path + "\"."
                 : "Cannot open folder \"" + path + "\". " + Platform::ErrorText(error));
         QuillTPU::ShowErrorMessage(kCannotWriteMessage);
+        return false;
+    }
+    // The folder was reached by its path: if another volume took the place
+    // meanwhile, the run has no business there.
+    struct stat opened {};
+    if (::fstat(FFolderFd, &opened) != 0 ||
+        static_cast<std::uint64_t>(opened.st_dev) != FVolume->pinned.device) {
+        ::close(std::exchange(FFolderFd, -1));
+        QuillTPU::ShowErrorMessage(kNotReadyMessage);
         return false;
     }
     // Marked, a folder left by a run killed hard is known as the wipe's.

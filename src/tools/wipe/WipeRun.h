@@ -20,6 +20,9 @@ namespace Wipe {
 
 inline constexpr const char* kNotReadyMessage = "Disk not ready!";
 inline constexpr const char* kWriteProtectedMessage = "Disk is write protected!";
+// The second line where the volume takes writes, but not the user's.
+inline constexpr const char* kNoWorkingPlaceMessage =
+    "You may not create a folder anywhere on this drive.";
 inline constexpr const char* kCannotWriteMessage = "Cannot write to disk";
 inline constexpr const char* kDoneStatus = "Done";
 
