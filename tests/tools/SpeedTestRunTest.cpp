@@ -129,7 +129,7 @@ protected:
     std::vector<std::uint32_t> ticks = {1000, 1003, 2000, 2008};
     std::function<void(std::size_t)> onTick;
     std::function<Platform::File(const std::string&)> openUnbuffered;
-    std::function<std::int64_t(char)> freeSpace;
+    std::function<std::int64_t(const Drive&)> freeSpace;
     // Within a phase the window gets no turn unless a test asks for it.
     std::uint64_t pumpInterval = UINT64_MAX;
 };
@@ -483,13 +483,13 @@ TEST_F(SpeedTestRunTest, ATestSizeEqualToTheLoggedFreeSpaceRunsOnExt4) {
     // Where the run asks, the volume is made to have exactly the test size
     // free for the user: the rest goes to a file of the user's.
     bool folderThere = false;
-    freeSpace = [&](char letter) {
+    freeSpace = [&](const Drive& drive) {
         folderThere = fs::is_directory(root + "/speedtest");
-        const std::int64_t free = QuillTPU::DriveFreeSpace(static_cast<unsigned char>(letter));
+        const std::int64_t free = QuillTPU::VolumeFreeSpace(drive);
         const int fd = ::open((root + "/filler").c_str(), O_WRONLY | O_CREAT, 0600);
         EXPECT_EQ(::posix_fallocate(fd, 0, free - kSizeMB * MB), 0);
         ::close(fd);
-        return QuillTPU::DriveFreeSpace(static_cast<unsigned char>(letter));
+        return QuillTPU::VolumeFreeSpace(drive);
     };
     EXPECT_EQ(Run(), RunOutcome::Done);
     EXPECT_TRUE(folderThere) << "the free space was taken before the work folder was made";

@@ -512,14 +512,18 @@ TEST(WipeChecks, AUsersFileUnderTheListsNameSurvives) {
         EXPECT_EQ(Listing(dir / "wp_binary"), ".ferrovane-wipe:14");
 
         struct SpeedInputs : SpeedTest::ISpeedTestInputs {
-            char DriveLetter() override { return 'v'; }
+            std::optional<Platform::ChosenDrive> Drive() override {
+                if (auto drive = Platform::FindDrive('v'))
+                    return Platform::ChosenDrive{std::move(*drive), {}};
+                return std::nullopt;
+            }
             std::int32_t TestSizeMB() override { return 1; }
         } speedInputs;
         struct Log : SpeedTest::ISpeedLog {
             void AppendLine(const std::string&) override {}
         } log;
         SpeedTest::SpeedTestRun speed(host, speedInputs, log);
-        speed.SetFreeSpace([](char) { return std::int64_t(1) << 40; });
+        speed.SetFreeSpace([](const Platform::Drive&) { return std::int64_t(1) << 40; });
         EXPECT_EQ(speed.Execute(),
                   ledger ? SpeedTest::RunOutcome::Failed : SpeedTest::RunOutcome::Done);
         EXPECT_TRUE(unchanged()) << "speed test";
