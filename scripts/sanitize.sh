@@ -15,7 +15,9 @@ cmake --build "$build_dir" -j "$(nproc)"
 
 export QT_QPA_PLATFORM=offscreen
 supp="$PWD/tests/sanitizers"
-export ASAN_OPTIONS=detect_leaks=1
+# A status of its own: a program that should fail (status 1) must not pass a
+# test by failing through a finding.
+export ASAN_OPTIONS=detect_leaks=1:exitcode=86
 export LSAN_OPTIONS=suppressions=$supp/lsan.supp:print_suppressions=0
-export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:exitcode=86
 ctest --test-dir "$build_dir" --output-on-failure -j "$(nproc)" --timeout 600

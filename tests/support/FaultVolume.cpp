@@ -360,6 +360,7 @@ FaultVolume::FaultVolume(const FaultPlan& plan) : FState(std::make_unique<State>
     fuse_args args = FUSE_ARGS_INIT(3, const_cast<char**>(argv));
     const fuse_operations ops = Operations();
     s.fuse = fuse_new(&args, &ops, sizeof ops, &s);
+    fuse_opt_free_args(&args); // fuse_new copies what it keeps
     if (!s.fuse)
         throw std::runtime_error("fuse_new failed");
     if (fuse_mount(s.fuse, s.mountPoint.c_str()) != 0) {
