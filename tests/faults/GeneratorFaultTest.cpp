@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include <signal.h>
@@ -96,10 +97,17 @@ void ExpectFilesBefore(const FaultVolume& volume, const Cell& cell) {
 }
 
 void ExpectAllComplete(const FaultVolume& volume) {
-    EXPECT_EQ(NamesIn(volume.Backing()),
-              (std::vector<std::string>{"AutoGen1.Bin", "AutoGen2.Bin", "AutoGen3.Bin"}));
-    for (const auto& name : NamesIn(volume.Backing()))
+    EXPECT_EQ(NamesIn(volume.Backing()), (std::vector<std::string>{"AutoGen1.Bin", "AutoGen2.Bin",
+                                                                   "AutoGen3.Bin", "mine.txt"}));
+    for (const auto& name : {"AutoGen1.Bin", "AutoGen2.Bin", "AutoGen3.Bin"})
         EXPECT_TRUE(ReadAll(volume.Backing() + "/" + name) == Reference()) << name << " differs";
+}
+
+// A file of the user's beside the output, which no fault may touch.
+std::string UserFile(const FaultVolume& volume) {
+    const std::string path = volume.Backing() + "/mine.txt";
+    std::ofstream(path) << "the user's";
+    return path;
 }
 
 class GeneratorFaultTest : public GeneratorTest {
@@ -118,6 +126,7 @@ TEST_F(GeneratorFaultTest, EveryFaultIsReportedOrSurvived) {
     for (const Cell& cell : kCells) {
         SCOPED_TRACE(cell.fault);
         FaultVolume volume(cell.plan);
+        const std::string mine = UserFile(volume);
         host = RecordingTaskHost();
         presenter.shown.clear();
         beeps = 0;
@@ -135,6 +144,7 @@ TEST_F(GeneratorFaultTest, EveryFaultIsReportedOrSurvived) {
         const RunOutcome outcome = Run();
         const auto end = Clock::now();
         EXPECT_LT(end - start, std::chrono::seconds(10));
+        EXPECT_EQ(ReadAll(mine), "the user's") << "the user's file changed";
         EXPECT_FALSE(host.busy);
         switch (cell.expect) {
         case Expect::Done:
@@ -170,6 +180,7 @@ TEST(GenerateCliFaultTest, EveryFaultIsReportedOrSurvived) {
     for (const Cell& cell : kCells) {
         SCOPED_TRACE(cell.fault);
         FaultVolume volume(cell.plan);
+        const std::string mine = UserFile(volume);
         CliProcess cli({"generate", "--count", "3", "--size", "64KB", "--buffer", "64KB", "--text",
                         "dummy text ", "--name", "AutoGen", "--ext", "Bin", "--yes",
                         volume.Path()});
@@ -183,6 +194,7 @@ TEST(GenerateCliFaultTest, EveryFaultIsReportedOrSurvived) {
         const CliResult result = cli.Wait();
         const auto end = Clock::now();
         EXPECT_LT(end - start, std::chrono::seconds(10));
+        EXPECT_EQ(ReadAll(mine), "the user's") << "the user's file changed";
         const std::string said = result.out + result.err;
         switch (cell.expect) {
         case Expect::Done:
