@@ -11,6 +11,8 @@ packages=(
   libblkid-dev
   xvfb xauth fonts-dejavu-core
   e2fsprogs util-linux
+  fuse3 libfuse3-dev
+  clang libclang-rt-dev
   desktop-file-utils appstream dpkg-dev lintian
 )
 

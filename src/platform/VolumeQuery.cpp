@@ -112,9 +112,10 @@ std::optional<VolumeBlocks> StatVolume(const std::string& root, int* error) {
 }
 
 std::optional<VolumeBlocks> QueryVolumeBlocks(const std::string& root, int* error) {
+    // Named in the capture: older clang cannot capture a structured binding.
     auto [query, limit] = VolumeQueryAccess::Current();
     return RunLimited<VolumeBlocks>(
-        root, [root, query](int* code) { return query(root, code); }, limit, error);
+        root, [root, query = query](int* code) { return query(root, code); }, limit, error);
 }
 
 std::optional<bool> AskVolume(const std::string& root, std::function<bool()> question) {

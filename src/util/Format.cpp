@@ -155,10 +155,12 @@ std::string FormatReal(long double value, std::uint8_t decimals) {
                 text = (negative ? "-0." : "0.") +
                        std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
             } else {
+                // The cut applies to the mantissa: cutting the whole text
+                // took the exponent with it (1.2345E20 read "1.23").
                 std::string m = digits.substr(0, 1);
-                if (digits.size() > 1)
-                    m += "." + digits.substr(1);
-                text = (negative ? "-" : "") + m + "E" + std::to_string(exponent);
+                if (digits.size() > 1 && decimals > 0)
+                    m += "." + digits.substr(1, decimals);
+                return (negative ? "-" : "") + m + "E" + std::to_string(exponent);
             }
         }
     }

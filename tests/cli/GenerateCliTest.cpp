@@ -168,6 +168,7 @@ TEST(GenerateCli, BadUsageNamesTheOptionAndWritesNothing) {
         {{"speed", "--size", "1500KB", dir.Path()}, "--size"},
         {{"speed", dir / "missing"}, "PATH"},
         {{"wipe", "--passes", "17", dir.Path()}, "--passes"},
+        {{"wipe", "--passes", "0", dir.Path()}, "--passes"},
         {{"wipe", "--buffer", "0MB", dir.Path()}, "--buffer"},
         {{"merge", "--append", "--replace", dir.Path(), out}, "--replace"},
         {{"merge", "--mask", "[a", dir.Path(), out}, "--mask"},

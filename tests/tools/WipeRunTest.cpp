@@ -311,10 +311,6 @@ TEST(WipeFailures, StopInsteadOfEndlessRounds) {
     const Case cases[] = {
         {"a write failure that is not a full volume", "wp_binary/1\". File too large",
          [](TestInputs&, Wipe::WipeRun::FreeSpaceQuery&, int& fileLimit) { fileLimit = 1; }},
-        {"free space that does not shrink", "wp_binary/8\" and the files before",
-         [](TestInputs&, Wipe::WipeRun::FreeSpaceQuery& query, int&) {
-             query = [](int*) -> std::optional<std::int64_t> { return 20 * MB; };
-         }},
         {"a free-space query failing mid-run", "Input/output error",
          [](TestInputs&, Wipe::WipeRun::FreeSpaceQuery& query, int&) {
              query = [calls = 0](int* error) mutable -> std::optional<std::int64_t> {

@@ -109,6 +109,9 @@ TEST_F(FormatRealTest, UsesFifteenSignificantDigits) {
     EXPECT_EQ(FormatReal(static_cast<long double>(0.1 + 0.2), 2), "0.3");
     EXPECT_EQ(FormatReal(1.0L / 3.0L, 2), "0.33");
     EXPECT_EQ(FormatReal(1e15L, 2), "1E15");
+    // The cut shortens the mantissa and keeps the exponent (found by fuzzing).
+    EXPECT_EQ(FormatReal(1.2345e20L, 2), "1.23E20");
+    EXPECT_EQ(FormatReal(-9.87654e30L, 0), "-9E30");
 }
 
 TEST(FormatRealNaN, RaisesTheAssertionMessage) {

@@ -1,0 +1,220 @@
+// The generator against a volume that fails on command: through its run (as
+// the window drives it) and through ferrovane-cli. One table per front end;
+// each row is one fault and what the user must see.
+#include "CliProcess.h"
+#include "FaultVolume.h"
+#include "GeneratorFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <signal.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Generator::RunOutcome;
+
+enum class Expect {
+    Done,     // every file complete and byte for byte right
+    Fails,    // reported with the file and the system's reason; the files before it kept
+    Canceled, // a cancel while the calls are slow ends the run within a second
+};
+
+struct Cell {
+    const char* fault;
+    FaultPlan plan;
+    Expect expect;
+    std::string failingFile = {}; // the file the report names
+    int reason = 0;               // the errno whose text the report carries
+};
+
+// Three files of 64 KB, two write calls each (a fill text of 11 characters
+// makes blocks of 65527 bytes, then the rest): the 3rd call is file 2's first.
+const Cell kCells[] = {
+    {"EIO on the 3rd write", {.eioOnWrite = 3}, Expect::Fails, "AutoGen2.Bin", EIO},
+    {"EIO on close", {.eioOnClose = true}, Expect::Fails, "AutoGen1.Bin", EIO},
+    // The generator neither syncs nor reads back: these faults never reach it.
+    {"EIO on fsync", {.eioOnSync = true}, Expect::Done},
+    {"EIO on the 1st read", {.eioOnRead = 1}, Expect::Done},
+    {"ENOSPC after 100 KB", {.spaceBytes = 100 * 1024}, Expect::Fails, "AutoGen2.Bin", ENOSPC},
+    {"short writes", {.shortWrites = true}, Expect::Done},
+    {"20 ms per call", {.delayMs = 20}, Expect::Done},
+    {"200 ms per call, canceled", {.delayMs = 200}, Expect::Canceled},
+    {"vanishes at the 3rd write", {.vanishOnWrite = 3}, Expect::Fails, "AutoGen2.Bin", EIO},
+};
+
+constexpr std::int64_t kFileBytes = 64 * 1024;
+
+// The three files as a healthy volume gets them.
+std::string Reference() {
+    std::string pattern;
+    while (pattern.size() < static_cast<std::size_t>(kFileBytes))
+        pattern += "dummy text ";
+    return pattern.substr(0, kFileBytes);
+}
+
+// The status a run ends with is its last line (a "Done in" after each
+// finished file comes before it).
+std::string LastLine(const std::string& text) {
+    const std::size_t end = text.find_last_not_of("\r\n");
+    if (end == std::string::npos)
+        return {};
+    const std::size_t start = text.find_last_of('\n', end);
+    return text.substr(start == std::string::npos ? 0 : start + 1,
+                       end + 1 - (start == std::string::npos ? 0 : start + 1));
+}
+
+std::vector<std::string> NamesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// What every failing cell leaves: the files before the failing one complete,
+// none after it, and nothing on the volume under a vanished one.
+void ExpectFilesBefore(const FaultVolume& volume, const Cell& cell) {
+    const int failing = cell.failingFile[7] - '0';
+    for (int i = 1; i < failing; ++i)
+        EXPECT_TRUE(ReadAll(volume.Backing() + "/AutoGen" + std::to_string(i) + ".Bin") ==
+                    Reference())
+            << "file " << i << " is not complete";
+    for (int i = failing + 1; i <= 3; ++i)
+        EXPECT_FALSE(
+            std::filesystem::exists(volume.Backing() + "/AutoGen" + std::to_string(i) + ".Bin"))
+            << "file " << i;
+    if (volume.Vanished()) {
+        EXPECT_TRUE(NamesIn(volume.Path()).empty()) << "written onto the volume underneath";
+    }
+}
+
+void ExpectAllComplete(const FaultVolume& volume) {
+    EXPECT_EQ(NamesIn(volume.Backing()), (std::vector<std::string>{"AutoGen1.Bin", "AutoGen2.Bin",
+                                                                   "AutoGen3.Bin", "mine.txt"}));
+    for (const auto& name : {"AutoGen1.Bin", "AutoGen2.Bin", "AutoGen3.Bin"})
+        EXPECT_TRUE(ReadAll(volume.Backing() + "/" + name) == Reference()) << name << " differs";
+}
+
+// A file of the user's beside the output, which no fault may touch.
+std::string UserFile(const FaultVolume& volume) {
+    const std::string path = volume.Backing() + "/mine.txt";
+    std::ofstream(path) << "the user's";
+    return path;
+}
+
+class GeneratorFaultTest : public GeneratorTest {
+protected:
+    void SetUp() override {
+        if (const auto why = FaultVolume::Unavailable())
+            FV_SKIP_UNLESS_CI(*why);
+        inputs.count = 3;
+        inputs.size = kFileBytes;
+        inputs.bufferKB = 64;
+        inputs.randomContent = false;
+    }
+};
+
+TEST_F(GeneratorFaultTest, EveryFaultIsReportedOrSurvived) {
+    for (const Cell& cell : kCells) {
+        SCOPED_TRACE(cell.fault);
+        FaultVolume volume(cell.plan);
+        const std::string mine = UserFile(volume);
+        host = RecordingTaskHost();
+        presenter.shown.clear();
+        beeps = 0;
+        inputs.output = volume.Path();
+        Clock::time_point canceledAt{};
+        if (cell.expect == Expect::Canceled) {
+            host.onPump = [&] {
+                if (volume.Writes() >= 1 && !host.cancel) {
+                    host.cancel = true;
+                    canceledAt = Clock::now();
+                }
+            };
+        }
+        const auto start = Clock::now();
+        const RunOutcome outcome = Run();
+        const auto end = Clock::now();
+        EXPECT_LT(end - start, std::chrono::seconds(10));
+        EXPECT_EQ(ReadAll(mine), "the user's") << "the user's file changed";
+        EXPECT_FALSE(host.busy);
+        switch (cell.expect) {
+        case Expect::Done:
+            EXPECT_EQ(outcome, RunOutcome::Done);
+            EXPECT_TRUE(presenter.shown.empty());
+            EXPECT_EQ(beeps, 1);
+            ExpectAllComplete(volume);
+            break;
+        case Expect::Canceled:
+            EXPECT_EQ(outcome, RunOutcome::Canceled);
+            EXPECT_EQ(host.Status(), Generator::kCanceledStatus);
+            EXPECT_LT(end - canceledAt, std::chrono::seconds(1));
+            EXPECT_EQ(beeps, 0);
+            break;
+        case Expect::Fails: {
+            EXPECT_EQ(outcome, RunOutcome::Failed);
+            EXPECT_EQ(host.Status(), Generator::kFailedStatus);
+            EXPECT_EQ(beeps, 0);
+            ASSERT_EQ(presenter.shown.size(), 1u);
+            const std::string& text = presenter.shown[0].text;
+            EXPECT_NE(text.find(volume.Path() + "/" + cell.failingFile), std::string::npos) << text;
+            EXPECT_NE(text.find(std::strerror(cell.reason)), std::string::npos) << text;
+            ExpectFilesBefore(volume, cell);
+            break;
+        }
+        }
+    }
+}
+
+TEST(GenerateCliFaultTest, EveryFaultIsReportedOrSurvived) {
+    if (const auto why = FaultVolume::Unavailable())
+        FV_SKIP_UNLESS_CI(*why);
+    for (const Cell& cell : kCells) {
+        SCOPED_TRACE(cell.fault);
+        FaultVolume volume(cell.plan);
+        const std::string mine = UserFile(volume);
+        CliProcess cli({"generate", "--count", "3", "--size", "64KB", "--buffer", "64KB", "--text",
+                        "dummy text ", "--name", "AutoGen", "--ext", "Bin", "--yes",
+                        volume.Path()});
+        Clock::time_point canceledAt{};
+        if (cell.expect == Expect::Canceled) {
+            ASSERT_TRUE(CliProcess::WaitFor([&] { return volume.Writes() >= 1; }));
+            cli.Signal(SIGINT);
+            canceledAt = Clock::now();
+        }
+        const auto start = Clock::now();
+        const CliResult result = cli.Wait();
+        const auto end = Clock::now();
+        EXPECT_LT(end - start, std::chrono::seconds(10));
+        EXPECT_EQ(ReadAll(mine), "the user's") << "the user's file changed";
+        const std::string said = result.out + result.err;
+        switch (cell.expect) {
+        case Expect::Done:
+            EXPECT_EQ(result.status, 0) << said;
+            ExpectAllComplete(volume);
+            break;
+        case Expect::Canceled:
+            EXPECT_EQ(result.status, 130) << said;
+            EXPECT_LT(end - canceledAt, std::chrono::seconds(1));
+            EXPECT_EQ(LastLine(result.err), Generator::kCanceledStatus) << said;
+            break;
+        case Expect::Fails:
+            EXPECT_EQ(result.status, 1) << said;
+            EXPECT_EQ(LastLine(result.err), Generator::kFailedStatus) << said;
+            EXPECT_NE(said.find(volume.Path() + "/" + cell.failingFile), std::string::npos) << said;
+            EXPECT_NE(said.find(std::strerror(cell.reason)), std::string::npos) << said;
+            ExpectFilesBefore(volume, cell);
+            break;
+        }
+    }
+}
+
+} // namespace
