@@ -27,13 +27,15 @@ void PrintOverview(std::FILE* out) {
     std::fprintf(out, "Usage: %s COMMAND [OPTIONS] [ARGUMENTS]\n\nCommands:\n", kProgram);
     for (const auto& command : Cli::Commands())
         std::fprintf(out, "  %-10s %s\n", command.name, command.summary);
-    std::fprintf(out,
-                 "\n'%s COMMAND --help' shows a command's options, '%s --version'\n"
-                 "the version. Progress and messages go to stderr. Ctrl+C, SIGTERM and SIGHUP\n"
-                 "cancel a run where it can stop; so does a closed output pipe. Exit status:\n"
-                 "0 done, 1 failed, declined or output lost, 2 wrong usage (nothing written),\n"
-                 "130 canceled.\n",
-                 kProgram, kProgram);
+    std::fprintf(
+        out,
+        "\n'%s COMMAND --help' shows a command's options, '%s --version'\n"
+        "the version. Progress and messages go to stderr. Ctrl+C, SIGTERM and SIGHUP\n"
+        "cancel a run where it can stop; so does a closed output pipe. Exit status:\n"
+        "0 done, 1 failed, declined or output lost (a path that does not exist too),\n"
+        "2 wrong usage (nothing written), 130 canceled. With --json every command\n"
+        "prints its result as JSON, and a failure as {\"error\": ..., \"exitStatus\": ...}.\n",
+        kProgram, kProgram);
 }
 
 // The error's text with the system's reason, unless the text gives it.
