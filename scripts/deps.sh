@@ -12,6 +12,7 @@ packages=(
   xvfb xauth fonts-dejavu-core
   e2fsprogs util-linux
   desktop-file-utils appstream dpkg-dev lintian
+  python3
 )
 
 missing=()
