@@ -240,8 +240,9 @@ TEST(GenerateCli, FullVolumeFailsWithStatusOne) {
     if (!volume)
         GTEST_SKIP() << why;
     const std::string out = volume->MountPoint() + "/out";
+    // Two files fit, the third does not.
     const std::vector<std::string> run = {"generate", "--count", "3", "--size",
-                                          "1MB",      "--name",  "f", out};
+                                          "512KB",    "--name",  "f", out};
     // Declined without --yes: nothing written.
     EXPECT_EQ(RunCli(run).status, 1);
     EXPECT_FALSE(fs::exists(out));
@@ -252,6 +253,9 @@ TEST(GenerateCli, FullVolumeFailsWithStatusOne) {
     EXPECT_EQ(result.status, 1);
     EXPECT_NE(result.err.find("Error: "), std::string::npos) << result.err;
     EXPECT_NE(result.err.find("  FAILED!"), std::string::npos) << result.err;
+    // "Done in" is the end of a whole run, never said before its failure.
+    EXPECT_EQ(result.err.find("Done in"), std::string::npos) << result.err;
+    EXPECT_TRUE(fs::exists(out + "/f2.Bin"));
 }
 
 TEST(GenerateCli, SignalsCancelBetweenBlocks) {
