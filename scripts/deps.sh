@@ -14,6 +14,7 @@ packages=(
   fuse3 libfuse3-dev
   clang libclang-rt-dev
   desktop-file-utils appstream dpkg-dev lintian
+  python3
 )
 
 missing=()

@@ -21,7 +21,8 @@ enum ExitStatus : int {
 struct Context {
     TerminalTaskHost& host;
     TerminalPresenter& presenter;
-    std::FILE* out; // results (stdout); progress and messages go to stderr
+    std::FILE* out;    // results (stdout); progress and messages go to stderr
+    bool json = false; // --json: results, and a failure, as one JSON document on out
 };
 
 struct Command {

@@ -31,6 +31,8 @@ Options:
                      progress and Ctrl+C are seen between blocks
   --yes              create the files even when they need more than the free
                      space of FOLDER's volume (asked on a terminal otherwise)
+  --json             print one JSON object at the end: folder, files (the
+                     names created, in order), bytes, seconds
 )";
 
 constexpr const char* kSpaceHelp =
@@ -39,7 +41,11 @@ and total space and a bar of its free share.
 
 Options:
   --json             print a JSON array instead: letter, mountPoint, label,
-                     device, fileSystem, freeBytes, totalBytes, freePercent
+                     device, deviceNumber, mountId, fileSystem, freeBytes
+                     (what you may fill), totalBytes, freePercent,
+                     usedBytes, freeBytesForRoot (with the blocks kept for
+                     root), usePercent (Use% as df shows it), readOnly and
+                     kind (fixed, removable, network, cdrom, ram, unknown)
 )";
 
 constexpr const char* kSpeedHelp =
@@ -54,7 +60,9 @@ Options:
   --json             print one JSON object instead of the log: letter,
                      mountPoint, testSizeMB, writeMBps, readMBps (numbers;
                      a phase faster than the clock shows its lower bound),
-                     writeSpeed, readSpeed (the log's texts)
+                     writeSpeed, readSpeed (the log's texts), and per phase
+                     writeBytes, writeMilliseconds, writeLowerBound (true
+                     when the figure is a lower bound), the same for read
 Ctrl+C stops the test between its phases; its test file is removed.
 )";
 
@@ -68,6 +76,8 @@ Options:
   --passes N         the number of passes, 1 to 16 (default 2)
   --buffer SIZE      the size of each fill file and of the pattern in memory,
                      1MB to 50000MB in whole MB (default 64MB)
+  --json             print one JSON object at the end: letter, volume,
+                     passes, bytesPerPass, seconds
 Ctrl+C stops the wipe after the current file; its fill is deleted.
 )";
 
@@ -85,7 +95,10 @@ Options:
                      between line breaks); '' for none
   --append           when OUTPUT exists, add to its end
   --replace          when OUTPUT exists, start it afresh
-Without --append or --replace an existing OUTPUT is asked about on a
+  --json             print one JSON object at the end: output, files (merged,
+                     in order), leftOut (name and reason of every file of
+                     FOLDER not merged), bytes (not with OUTPUT -)
+OUTPUT - writes to standard output (a pipe too). Without --append or --replace an existing OUTPUT is asked about on a
 terminal and left unchanged otherwise. A character device (/dev/null) as
 OUTPUT is written to without a question; a FIFO or block device is refused.
 Ctrl+C stops between two files; the output keeps what was written.
@@ -97,14 +110,17 @@ const std::vector<Command>& Commands() {
     static const std::vector<Command> commands = {
         {"generate",
          "generate [--count N] [--size SIZE] [--random-names | --name NAME --ext EXT] "
-         "[--random | --text TEXT | --text-file PATH] [--unique] [--buffer SIZE] [--yes] FOLDER",
+         "[--random | --text TEXT | --text-file PATH] [--unique] [--buffer SIZE] [--yes] "
+         "[--json] FOLDER",
          "create files of an exact size", kGenerateHelp, &RunGenerate},
         {"speed", "speed [--size SIZE] [--json] PATH",
          "write and read speed of the volume that holds PATH", kSpeedHelp, &RunSpeed},
-        {"wipe", "wipe [--passes N] [--buffer SIZE] PATH",
+        {"wipe", "wipe [--passes N] [--buffer SIZE] [--json] PATH",
          "overwrite the free space of the volume that holds PATH", kWipeHelp, &RunWipe},
         {"space", "space [--json]", "free and total space of every drive", kSpaceHelp, &RunSpace},
-        {"merge", "merge [--mask MASKS] [--separator TEXT] [--append | --replace] FOLDER OUTPUT",
+        {"merge",
+         "merge [--mask MASKS] [--separator TEXT] [--append | --replace] [--json] FOLDER "
+         "OUTPUT|-",
          "join the files of a folder into one", kMergeHelp, &RunMerge},
     };
     return commands;

@@ -3,19 +3,24 @@
 #include "cli/Arguments.h"
 #include "cli/Support.h"
 
+#include <stdexcept>
+
 #include <sys/stat.h>
 
 namespace Cli {
 
 Platform::ChosenDrive DriveArgument(const std::string& what, const std::string& path) {
     struct stat info {};
+    // A path that is not there is a failure, as dd's missing file is; the
+    // command line itself was right.
     if (::stat(path.c_str(), &info) != 0)
-        throw UsageError(what + " \"" + path +
-                         "\" does not exist; name a folder or file on the "
-                         "volume to use");
+        throw std::runtime_error(what + " \"" + path +
+                                 "\" does not exist; name a folder or file on the "
+                                 "volume to use");
     auto drive = DriveFor(path);
     if (!drive)
-        throw UsageError(what + " \"" + path + "\" lies on no drive (see ferrovane-cli space)");
+        throw std::runtime_error(what + " \"" + path +
+                                 "\" lies on no drive (see ferrovane-cli space)");
     // A folder the user named may be where he may work on that volume.
     std::string folder = path;
     if (!S_ISDIR(info.st_mode)) {

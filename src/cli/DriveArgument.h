@@ -8,7 +8,7 @@
 namespace Cli {
 
 // The drive that holds path, resolved once, with path (or its folder) as the
-// user's folder on it; raises UsageError (naming the argument) when the
+// user's folder on it; raises a failure (naming the argument) when the
 // path does not exist or lies on no drive. The run pins that volume and
 // never looks at letters.
 Platform::ChosenDrive DriveArgument(const std::string& what, const std::string& path);

@@ -3,12 +3,16 @@
 #include "cli/Arguments.h"
 #include "cli/Command.h"
 #include "cli/Support.h"
+#include "platform/Clock.h"
 #include "platform/File.h"
+#include "platform/FileSystem.h"
 #include "tools/generator/GeneratorRun.h"
 #include "util/QuillTPU.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <map>
 #include <stdexcept>
 
 #include <fcntl.h>
@@ -83,17 +87,19 @@ std::string ReadTextFile(const std::string& path) {
     do
         fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     while (fd < 0 && errno == EINTR);
+    // A file that is not there or cannot be read is a failure, as with
+    // cat; what it holds is the user's choice, a usage matter.
     if (fd < 0)
-        throw UsageError("--text-file: cannot read \"" + path +
-                         "\": " + Platform::ErrorText(errno));
+        throw std::runtime_error("--text-file: cannot read \"" + path +
+                                 "\": " + Platform::ErrorText(errno));
     const struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
     struct stat info {};
     if (::fstat(fd, &info) != 0)
-        throw UsageError("--text-file: cannot read \"" + path +
-                         "\": " + Platform::ErrorText(errno));
+        throw std::runtime_error("--text-file: cannot read \"" + path +
+                                 "\": " + Platform::ErrorText(errno));
     if (S_ISDIR(info.st_mode))
         throw UsageError("--text-file: \"" + path + "\" is a folder; name a text file");
     if (!S_ISREG(info.st_mode))
@@ -106,8 +112,8 @@ std::string ReadTextFile(const std::string& path) {
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            throw UsageError("--text-file: cannot read \"" + path +
-                             "\": " + Platform::ErrorText(errno));
+            throw std::runtime_error("--text-file: cannot read \"" + path +
+                                     "\": " + Platform::ErrorText(errno));
         if (n == 0)
             break;
         got += static_cast<std::size_t>(n);
@@ -138,6 +144,38 @@ std::int64_t TotalBytes(const CliGeneratorInputs& inputs) {
     return SaturatingProduct(perFile, inputs.count);
 }
 
+// The names of random-named files the run may have made, with their time.
+std::map<std::string, std::int64_t> RandomNamed(const std::string& folder) {
+    std::map<std::string, std::int64_t> names;
+    if (const auto entries = Platform::ListFolder(folder))
+        for (const auto& entry : *entries)
+            if (entry.name.rfind("Stackwell ", 0) == 0 && entry.name.size() > 14 &&
+                entry.name.compare(entry.name.size() - 4, 4, ".bin") == 0)
+                names.emplace(entry.name, entry.info.modifiedNs);
+    return names;
+}
+
+// The names the run created, in the order it wrote them: pattern names
+// follow from the counter; random names are those that were not there
+// before (a random name never replaces a file), by their time of writing.
+std::vector<std::string> CreatedNames(const CliGeneratorInputs& inputs,
+                                      const std::map<std::string, std::int64_t>& before) {
+    std::vector<std::string> names;
+    if (!inputs.randomName) {
+        for (std::int64_t i = 1; i <= inputs.count; ++i)
+            names.push_back(inputs.name + std::to_string(i) + "." + inputs.extension);
+        return names;
+    }
+    std::vector<std::pair<std::int64_t, std::string>> made;
+    for (const auto& [name, time] : RandomNamed(inputs.folder))
+        if (!before.count(name))
+            made.emplace_back(time, name);
+    std::sort(made.begin(), made.end());
+    for (auto& [time, name] : made)
+        names.push_back(std::move(name));
+    return names;
+}
+
 } // namespace
 
 int RunGenerate(const std::vector<std::string>& args, Context& context) {
@@ -154,6 +192,7 @@ int RunGenerate(const std::vector<std::string>& args, Context& context) {
             {"--unique", false, ""},
             {"--buffer", true, "1KB to 100MB in whole KB (for example 10MB)"},
             {"--yes", false, ""},
+            {"--json", false, ""},
         },
         args);
     arguments.OneOf({"--random-names", "--name"});
@@ -179,6 +218,17 @@ int RunGenerate(const std::vector<std::string>& args, Context& context) {
             inputs.extension.find('/') != std::string::npos)
             throw UsageError("--name and --ext are parts of a file name and hold no \"/\"");
     }
+    if (arguments.Has("--unique")) {
+        // As in the window: random content differs from file to file anyway.
+        if (!arguments.Has("--text") && !arguments.Has("--text-file"))
+            throw UsageError("--unique goes with --text or --text-file");
+        inputs.unique = true;
+    }
+    if (const auto buffer = arguments.Value("--buffer"))
+        inputs.bufferKB = static_cast<std::int32_t>(
+            ParseSizeIn("--buffer", *buffer, 1024, "KB", 1, kMaxBufferKB));
+    // The text file last: a wrong command line is told as such before a
+    // missing file fails.
     if (const auto text = arguments.Value("--text")) {
         inputs.randomContent = false;
         inputs.text = FillText("--text", UnescapeText(*text));
@@ -186,15 +236,6 @@ int RunGenerate(const std::vector<std::string>& args, Context& context) {
         inputs.randomContent = false;
         inputs.text = FillText("--text-file", ReadTextFile(*path));
     }
-    if (arguments.Has("--unique")) {
-        // As in the window: random content differs from file to file anyway.
-        if (inputs.randomContent)
-            throw UsageError("--unique goes with --text or --text-file");
-        inputs.unique = true;
-    }
-    if (const auto buffer = arguments.Value("--buffer"))
-        inputs.bufferKB = static_cast<std::int32_t>(
-            ParseSizeIn("--buffer", *buffer, 1024, "KB", 1, kMaxBufferKB));
 
     // Ask before a run that would fill the volume; an unknown free space
     // does not ask.
@@ -214,11 +255,36 @@ int RunGenerate(const std::vector<std::string>& args, Context& context) {
     if (CancelSignalled())
         return kExitCanceled;
 
-    Generator::GeneratorRun run(context.host, inputs);
+    const auto before = context.json && inputs.randomName ? RandomNamed(inputs.folder)
+                                                          : std::map<std::string, std::int64_t>();
+    // The window says "Done in" after every file; a terminal says so once,
+    // at the end, so a failure is never preceded by it.
+    std::int64_t written = 0;
+    std::string done;
+    const std::string count = QuillTPU::FormatInteger(inputs.count);
+    FilteredTaskHost host(context.host, [&](const std::string& text) -> std::optional<std::string> {
+        if (text.rfind("Done in ", 0) != 0)
+            return text;
+        done = text;
+        return QuillTPU::FormatInteger(++written) + " of " + count + " files written";
+    });
+    Generator::GeneratorRun run(host, inputs);
     // No beep: a terminal tool ends quietly; the exit status tells.
     run.SetBeep([] {});
-    switch (run.Execute()) {
+    const std::uint64_t start = Platform::NanoClock();
+    const Generator::RunOutcome outcome = run.Execute();
+    const double seconds = static_cast<double>(Platform::NanoClock() - start) / 1e9;
+    switch (outcome) {
     case Generator::RunOutcome::Done:
+        context.host.SetStatus(done);
+        if (context.json) {
+            context.host.Finish();
+            std::fprintf(context.out,
+                         "{\"folder\": %s, \"files\": %s, \"bytes\": %lld, \"seconds\": %s}\n",
+                         JsonString(inputs.folder).c_str(),
+                         JsonStrings(CreatedNames(inputs, before)).c_str(),
+                         static_cast<long long>(TotalBytes(inputs)), JsonReal(seconds, 3).c_str());
+        }
         return kExitDone;
     case Generator::RunOutcome::Canceled:
         return kExitCanceled;

@@ -7,14 +7,21 @@
 #include "platform/Errors.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
+#include "platform/UniqueFd.h"
 #include "tools/merge/MergeRun.h"
+#include "tools/merge/NarrowText.h"
 #include "util/QuillTPU.h"
 #include "util/TaskScope.h"
 
 #include <algorithm>
 #include <stdexcept>
 
+#include <cerrno>
+
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace Cli {
 
@@ -39,18 +46,21 @@ public:
     std::string SeparatorText() override { return separator; }
 };
 
-std::optional<std::pair<dev_t, ino_t>> Identity(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0)
-        return std::nullopt;
-    return std::make_pair(info.st_dev, info.st_ino);
-}
+// A file of FOLDER that is not merged, and why.
+struct LeftOut {
+    std::string name;
+    std::string reason;
+};
+
+using Identity = Platform::FileId;
 
 // The files the window's file list would show: regular files (or links to
 // one), not hidden, matching one of the masks, sorted by name without regard
-// to case. Each file once, and never the output itself.
+// to case. Each file once, and never the output itself (output: its
+// identity, when it exists). The rest go to leftOut with the reason.
 std::vector<std::string> ListFiles(const std::string& folder, const std::string& masks,
-                                   const std::string& output) {
+                                   const std::optional<Identity>& output,
+                                   std::vector<LeftOut>& leftOut) {
     std::vector<QuillFindFile::TFileMask> patterns;
     for (const auto& pattern : QuillFindFile::SplitMaskList(masks)) {
         if (pattern.empty())
@@ -66,25 +76,35 @@ std::vector<std::string> ListFiles(const std::string& folder, const std::string&
     if (!entries)
         throw FolderUnreadable("FOLDER \"" + folder +
                                "\" cannot be read: " + Platform::ErrorText(error));
-    const auto outputIdentity = Identity(output);
     std::vector<std::string> names;
     for (const auto& entry : *entries) {
         const std::string path = QuillTPU::AddTrailingDelimiter(folder) + entry.name;
         auto attributes = entry.info.attributes;
-        if (attributes & (Platform::faHidden | Platform::faSysFile | Platform::faDirectory))
-            continue;
-        if (attributes & Platform::faSymLink) {
+        const char* reason = nullptr;
+        if (attributes & Platform::faHidden)
+            reason = "hidden";
+        else if (attributes & (Platform::faSysFile | Platform::faDirectory))
+            reason = "a folder";
+        if (!reason && (attributes & Platform::faSymLink)) {
             const auto target = Platform::GetTargetInfo(path);
-            if (!target)
-                continue;
-            attributes = target->attributes;
+            if (target)
+                attributes = target->attributes;
+            else
+                reason = "a link that leads nowhere";
         }
-        if (!(attributes & Platform::faArchive) || (attributes & Platform::faDirectory))
-            continue;
-        if (outputIdentity && Identity(path) == outputIdentity)
-            continue;
-        if (std::any_of(patterns.begin(), patterns.end(),
-                        [&](const auto& mask) { return mask.Matches(entry.name); }))
+        if (!reason && (attributes & Platform::faDirectory))
+            reason = "a folder";
+        else if (!reason && !(attributes & Platform::faArchive))
+            reason = "no regular file";
+        else if (!reason && output && Platform::IdentityOf(path) == output)
+            reason = "the output itself";
+        else if (!reason && std::none_of(patterns.begin(), patterns.end(), [&](const auto& mask) {
+                     return mask.Matches(entry.name);
+                 }))
+            reason = "does not match the mask";
+        if (reason)
+            leftOut.push_back({entry.name, reason});
+        else
             names.push_back(entry.name);
     }
     std::vector<std::pair<std::string, std::string>> keyed;
@@ -94,6 +114,8 @@ std::vector<std::string> ListFiles(const std::string& folder, const std::string&
     names.clear();
     for (auto& [key, name] : keyed)
         names.push_back(std::move(name));
+    std::sort(leftOut.begin(), leftOut.end(),
+              [](const LeftOut& a, const LeftOut& b) { return a.name < b.name; });
     return names;
 }
 
@@ -125,6 +147,140 @@ std::string DeviceRefusal(const std::string& output) {
            "; merge into a regular file or a character device";
 }
 
+// The separator as the merged file holds it, as the run writes it.
+std::string SeparatorBytes(const std::string& typed) {
+    return Merge::ToNarrow(Merge::JoinLinesCrLf(typed), Merge::UserCodeset());
+}
+
+// Writes all of data to standard output; false when its reader went away
+// (the run then stops as after Ctrl+C). Another failure is raised.
+bool WriteOut(const char* data, std::size_t count) {
+    while (count != 0) {
+        const ssize_t n = ::write(STDOUT_FILENO, data, count);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno == EAGAIN) {
+            pollfd out{STDOUT_FILENO, POLLOUT, 0};
+            ::poll(&out, 1, -1);
+            continue;
+        }
+        if (n < 0 && errno == EPIPE) {
+            NoteOutputLost();
+            return false;
+        }
+        if (n <= 0) {
+            const int code = n < 0 ? errno : ENOSPC;
+            throw StreamWriteError("Cannot write to standard output. " + Platform::ErrorText(code),
+                                   code);
+        }
+        data += n;
+        count -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+enum class Piped { Done, Stopped, Lost };
+
+// One file to standard output, block by block, Ctrl+C seen between blocks;
+// bytes counts what went. The file is taken as it is now: only a regular
+// file, and never standard output itself (merged into a file of FOLDER).
+Piped PipeFile(const std::string& path, const std::optional<Identity>& out, std::int64_t& bytes,
+               bool& isOutput) {
+    Platform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd) {
+        const int code = errno;
+        throw FileOpenError("Cannot open file \"" + path + "\". " + Platform::ErrorText(code),
+                            code);
+    }
+    struct stat info {};
+    if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode))
+        throw FileOpenError("Cannot open file \"" + path + "\". It is not a regular file.", ENXIO);
+    isOutput = out && Platform::IdentityOf(fd.Get()) == out;
+    if (isOutput)
+        return Piped::Done;
+    static char buffer[65536];
+    for (;;) {
+        if (CancelSignalled())
+            return Piped::Stopped;
+        const ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const int code = errno;
+            throw StreamReadError("Cannot read file \"" + path + "\". " + Platform::ErrorText(code),
+                                  code);
+        }
+        if (n == 0)
+            return Piped::Done;
+        if (!WriteOut(buffer, static_cast<std::size_t>(n)))
+            return Piped::Lost;
+        bytes += n;
+    }
+}
+
+// What standard output is, when it is a file that could be listed.
+std::optional<Identity> StdoutIdentity() {
+    struct stat info {};
+    if (::fstat(STDOUT_FILENO, &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    return Platform::IdentityOf(STDOUT_FILENO);
+}
+
+} // namespace
+
+namespace {
+
+// The result for --json.
+void PrintJson(std::FILE* out, const std::string& output, const std::vector<std::string>& merged,
+               const std::vector<LeftOut>& leftOut, std::int64_t bytes) {
+    std::string left = "[";
+    for (std::size_t i = 0; i < leftOut.size(); ++i)
+        left += std::string(i ? ", " : "") + "{\"name\": " + JsonString(leftOut[i].name) +
+                ", \"reason\": " + JsonString(leftOut[i].reason) + "}";
+    std::fprintf(out, "{\"output\": %s, \"files\": %s, \"leftOut\": %s], \"bytes\": %lld}\n",
+                 JsonString(output).c_str(), JsonStrings(merged).c_str(), left.c_str(),
+                 static_cast<long long>(bytes));
+}
+
+// "-": the files and separators to standard output, a pipe too.
+int MergeToStdout(CliMergeInputs& inputs, Context& context, std::vector<LeftOut>& leftOut) {
+    if (inputs.files.empty()) {
+        context.presenter.ShowMessage(QuillTPU::MessageKind::Warning, "", Merge::kNoFilesMessage);
+        return kExitFailed;
+    }
+    const std::string separator = SeparatorBytes(inputs.separator);
+    const auto out = StdoutIdentity();
+    const bool terminal = ::isatty(STDOUT_FILENO) == 1;
+    const std::string total =
+        QuillTPU::FormatInteger(static_cast<std::int64_t>(inputs.files.size()));
+    std::int64_t bytes = 0;
+    for (std::size_t i = 0; i < inputs.files.size(); ++i) {
+        if (CancelSignalled())
+            return kExitCanceled;
+        context.host.SetStatus("File " + QuillTPU::FormatInteger(static_cast<std::int64_t>(i + 1)) +
+                               " of " + total);
+        context.host.RepaintStatus();
+        // The status line must not run into the merged text on the same terminal.
+        if (terminal)
+            context.host.Finish();
+        bool isOutput = false;
+        const std::string path = QuillTPU::AddTrailingDelimiter(inputs.folder) + inputs.files[i];
+        const Piped piped = PipeFile(path, out, bytes, isOutput);
+        if (piped == Piped::Lost)
+            return kExitFailed;
+        if (piped == Piped::Stopped)
+            return kExitCanceled;
+        if (isOutput) {
+            leftOut.push_back({inputs.files[i], "the output itself"});
+            continue;
+        }
+        if (!WriteOut(separator.data(), separator.size()))
+            return kExitFailed;
+        bytes += static_cast<std::int64_t>(separator.size());
+    }
+    return kExitDone;
+}
+
 } // namespace
 
 int RunMerge(const std::vector<std::string>& args, Context& context) {
@@ -132,30 +288,44 @@ int RunMerge(const std::vector<std::string>& args, Context& context) {
         {{"--mask", true, "file masks separated by \";\", such as '*.txt' (default *.*)"},
          {"--separator", true, "the text after every file (\\n is a line break)"},
          {"--append", false, ""},
-         {"--replace", false, ""}},
+         {"--replace", false, ""},
+         {"--json", false, ""}},
         args);
     arguments.OneOf({"--append", "--replace"});
     const auto positionals = arguments.Exactly({"FOLDER", "OUTPUT"});
     CliMergeInputs inputs;
     inputs.folder = positionals[0];
     inputs.output = positionals[1];
+    const bool toStdout = inputs.output == "-";
+    if (toStdout && context.json)
+        throw UsageError("--json and OUTPUT - would both write to standard output");
+    // A FOLDER that is not there is a failure, as cat's missing file is; a
+    // file in its place is a wrong command line.
+    if (!Platform::EntryExists(inputs.folder))
+        throw std::runtime_error("FOLDER \"" + inputs.folder + "\" does not exist");
     if (!Platform::IsFolder(inputs.folder))
         throw UsageError("FOLDER \"" + inputs.folder + "\" is no folder");
-    if (Platform::IsFolder(inputs.output))
+    if (!toStdout && Platform::IsFolder(inputs.output))
         throw UsageError("OUTPUT \"" + inputs.output + "\" is a folder; name a file");
     if (const auto separator = arguments.Value("--separator"))
         inputs.separator = UnescapeText(*separator);
-    if (const std::string refusal = DeviceRefusal(inputs.output); !refusal.empty()) {
+    if (const std::string refusal = toStdout ? std::string() : DeviceRefusal(inputs.output);
+        !refusal.empty()) {
         context.presenter.ShowMessage(QuillTPU::MessageKind::Error, "", refusal);
         return kExitFailed;
     }
+    std::vector<LeftOut> leftOut;
     try {
-        inputs.files =
-            ListFiles(inputs.folder, arguments.Value("--mask").value_or("*.*"), inputs.output);
+        const auto outputIdentity =
+            toStdout ? StdoutIdentity() : Platform::IdentityOf(inputs.output);
+        inputs.files = ListFiles(inputs.folder, arguments.Value("--mask").value_or("*.*"),
+                                 outputIdentity, leftOut);
     } catch (const FolderUnreadable& e) {
         context.presenter.ShowMessage(QuillTPU::MessageKind::Error, "", e.what());
         return kExitFailed;
     }
+    if (toStdout)
+        return MergeToStdout(inputs, context, leftOut);
 
     // The run asks whether to merge into an existing output (Yes) or to
     // start it afresh (No). Here No must never empty a file by default.
@@ -185,7 +355,16 @@ int RunMerge(const std::vector<std::string>& args, Context& context) {
     if (CancelSignalled())
         return kExitCanceled;
 
-    Merge::MergeRun run(context.host, inputs);
+    // The window counts its files from 0; a terminal counts them as people do.
+    std::int64_t shown = 0;
+    const std::string total =
+        QuillTPU::FormatInteger(static_cast<std::int64_t>(inputs.files.size()));
+    FilteredTaskHost host(context.host, [&](const std::string& text) -> std::optional<std::string> {
+        if (text.rfind("File ", 0) != 0)
+            return text;
+        return "File " + QuillTPU::FormatInteger(++shown) + " of " + total;
+    });
+    Merge::MergeRun run(host, inputs);
     // Ctrl+C between two files, or between two pieces of a large one: the
     // output keeps what was written.
     run.SetStopCheck([] { return CancelSignalled(); });
@@ -201,7 +380,33 @@ int RunMerge(const std::vector<std::string>& args, Context& context) {
         context.host.SetStatus(QuillTPU::kCanceledStatus);
         return kExitCanceled;
     }
-    return outcome == Merge::RunOutcome::Done ? kExitDone : kExitFailed;
+    if (outcome != Merge::RunOutcome::Done)
+        return kExitFailed;
+    if (context.json) {
+        // What the run left out (a file that became the output meanwhile)
+        // and what it merged, with its size now and the separator.
+        const auto outputIdentity = Platform::IdentityOf(inputs.output);
+        const std::int64_t separatorBytes =
+            static_cast<std::int64_t>(SeparatorBytes(inputs.separator).size());
+        std::vector<std::string> merged;
+        std::int64_t bytes = 0;
+        for (const auto& name : inputs.files) {
+            const std::string path = QuillTPU::AddTrailingDelimiter(inputs.folder) + name;
+            struct stat info {};
+            if (::stat(path.c_str(), &info) != 0) {
+                leftOut.push_back({name, "no longer there"});
+                continue;
+            }
+            if (Platform::IdentityOf(path) == outputIdentity) {
+                leftOut.push_back({name, "the output itself"});
+                continue;
+            }
+            merged.push_back(name);
+            bytes += info.st_size + separatorBytes;
+        }
+        PrintJson(context.out, inputs.output, merged, leftOut, bytes);
+    }
+    return kExitDone;
 }
 
 } // namespace Cli

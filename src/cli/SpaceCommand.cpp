@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include <sys/statvfs.h>
 #include <sys/sysmacros.h>
 
 namespace Cli {
@@ -22,10 +23,45 @@ constexpr int kBarWidth = 20;
 struct Row {
     Platform::Drive drive;
     std::string label;
-    std::int64_t freeBytes;
+    std::int64_t freeBytes; // what the user may fill
     std::int64_t totalBytes;
     int freePercent;
+    std::int64_t freeBytesForRoot; // with the blocks kept for root
+    bool readOnly;
 };
+
+const char* KindName(Platform::DriveKind kind) {
+    switch (kind) {
+    case Platform::DriveKind::Fixed:
+        return "fixed";
+    case Platform::DriveKind::Removable:
+        return "removable";
+    case Platform::DriveKind::Network:
+        return "network";
+    case Platform::DriveKind::CDRom:
+        return "cdrom";
+    case Platform::DriveKind::RamDisk:
+        return "ram";
+    case Platform::DriveKind::Unknown:
+        break;
+    }
+    return "unknown";
+}
+
+// Use% as df shows it: the used share of what a user could have, rounded
+// up, so a volume that is not quite full never reads 100 ... until it is.
+// null where df shows "-" (nothing used and nothing free).
+std::string UsePercent(std::int64_t used, std::int64_t available) {
+    const long double whole = static_cast<long double>(used) + available;
+    if (whole <= 0)
+        return "null";
+    return std::to_string(static_cast<long long>(std::ceil(used * 100.0L / whole)));
+}
+
+bool ReadOnly(const Platform::Drive& drive) {
+    struct statvfs info {};
+    return ::statvfs(drive.mountPoint.c_str(), &info) == 0 && (info.f_flag & ST_RDONLY);
+}
 
 // The bar's position in the panel: the share of free space, halves to the
 // even neighbour.
@@ -65,8 +101,11 @@ int RunSpace(const std::vector<std::string>& args, Context& context) {
             continue;
         const std::int64_t free = std::max<std::int64_t>(0, space->freeBytes);
         const std::int64_t total = std::max<std::int64_t>(0, space->totalBytes);
-        rows.push_back(
-            {drive, Platform::VolumeLabel(drive), free, total, FreePercent(free, total)});
+        // 0: not known, and then no more than the user's.
+        const std::int64_t forRoot =
+            std::max(free, std::min(total, std::max<std::int64_t>(0, space->freeBytesForRoot)));
+        rows.push_back({drive, Platform::VolumeLabel(drive), free, total, FreePercent(free, total),
+                        forRoot, ReadOnly(drive)});
     }
 
     if (arguments.Has("--json")) {
@@ -83,7 +122,13 @@ int RunSpace(const std::vector<std::string>& args, Context& context) {
                     ", \"fileSystem\": " + JsonString(row.drive.fsType) +
                     ", \"freeBytes\": " + std::to_string(row.freeBytes) +
                     ", \"totalBytes\": " + std::to_string(row.totalBytes) +
-                    ", \"freePercent\": " + std::to_string(row.freePercent) + "}";
+                    ", \"freePercent\": " + std::to_string(row.freePercent) +
+                    ", \"usedBytes\": " + std::to_string(row.totalBytes - row.freeBytesForRoot) +
+                    ", \"freeBytesForRoot\": " + std::to_string(row.freeBytesForRoot) +
+                    ", \"usePercent\": " +
+                    UsePercent(row.totalBytes - row.freeBytesForRoot, row.freeBytes) +
+                    ", \"readOnly\": " + (row.readOnly ? "true" : "false") +
+                    ", \"kind\": " + JsonString(KindName(row.drive.kind)) + "}";
         }
         json += rows.empty() ? "]\n" : "\n]\n";
         std::fputs(json.c_str(), context.out);

@@ -4,10 +4,13 @@
 #include "cli/Command.h"
 #include "cli/DriveArgument.h"
 #include "cli/Support.h"
+#include "platform/Clock.h"
 #include "platform/DriveTable.h"
 #include "tools/speedtest/SpeedTestRun.h"
 
 #include <cstdlib>
+#include <map>
+#include <optional>
 
 #include <unistd.h>
 
@@ -42,6 +45,9 @@ public:
             return;
         FStarted = true;
         FLines.push_back(line);
+        for (const char* label : {"Write speed: ", "Read speed: "})
+            if (FTicks && FTicks->size() >= 2 && line.find(label) != std::string::npos)
+                FMilliseconds[label] = FTicks->back() - (*FTicks)[FTicks->size() - 2];
         if (FPrint) {
             // The status line on the same terminal is ended first, or the
             // log line would continue it.
@@ -50,6 +56,15 @@ public:
             std::fprintf(FOut, "%s\n", line.c_str());
             FlushOutput(FOut);
         }
+    }
+    // The milliseconds of a phase: the clock's two last readings when its
+    // line came (the run reads the clock at a phase's start and end only).
+    void SetPhaseClock(const std::vector<std::uint32_t>* ticks) { FTicks = ticks; }
+    std::optional<std::uint32_t> Milliseconds(const std::string& label) const {
+        const auto it = FMilliseconds.find(label);
+        if (it == FMilliseconds.end())
+            return std::nullopt;
+        return it->second;
     }
     // The figure of the line that begins (after blanks) with label, such
     // as "212.6MB/sec"; empty when there is none.
@@ -69,7 +84,19 @@ private:
     bool FOnTerminal;
     bool FStarted = false;
     std::vector<std::string> FLines;
+    const std::vector<std::uint32_t>* FTicks = nullptr;
+    std::map<std::string, std::uint32_t> FMilliseconds;
 };
+
+// A phase beside its MB/s: the bytes, the milliseconds, and whether the
+// figure is only a lower bound (a phase faster than the clock's tick).
+std::string PhaseJson(const char* name, std::int64_t bytes, const std::string& figure,
+                      const std::optional<std::uint32_t>& milliseconds) {
+    const std::string key = std::string(", \"") + name;
+    return key + "Bytes\": " + std::to_string(bytes) + key +
+           "Milliseconds\": " + (milliseconds ? std::to_string(*milliseconds) : "null") + key +
+           "LowerBound\": " + (!figure.empty() && figure.front() == '>' ? "true" : "false");
+}
 
 // "212.6MB/sec" -> "212.6"; ">1000MB/sec" (a phase under the clock's
 // resolution) -> the bound 1000; "null" when there is no figure.
@@ -103,20 +130,26 @@ int RunSpeed(const std::vector<std::string>& args, Context& context) {
     CliSpeedInputs inputs(drive, static_cast<std::int32_t>(sizeMB));
     CliSpeedLog log(context.host, context.out, !json);
     SpeedTest::SpeedTestRun run(context.host, inputs, log);
+    std::vector<std::uint32_t> ticks;
+    run.SetClock([&ticks] { return ticks.emplace_back(Platform::TickCount()); });
+    log.SetPhaseClock(&ticks);
     const SpeedTest::RunOutcome outcome = run.Execute();
     context.host.Finish();
     if (json && outcome == SpeedTest::RunOutcome::Done) {
         const std::string write = log.Figure("Write speed: ");
         const std::string read = log.Figure("Read speed: ");
+        const std::int64_t bytes = sizeMB * 1048576; // the test file, written and read whole
         std::fprintf(context.out,
                      "{\"letter\": %s, \"mountPoint\": %s, \"testSizeMB\": %lld, "
                      "\"writeMBps\": %s, \"readMBps\": %s, \"writeSpeed\": %s, "
-                     "\"readSpeed\": %s}\n",
+                     "\"readSpeed\": %s%s%s}\n",
                      drive.drive.letter ? JsonString(std::string(1, drive.drive.letter)).c_str()
                                         : "null",
                      JsonString(drive.drive.mountPoint).c_str(), static_cast<long long>(sizeMB),
                      JsonNumber(write).c_str(), JsonNumber(read).c_str(), JsonString(write).c_str(),
-                     JsonString(read).c_str());
+                     JsonString(read).c_str(),
+                     PhaseJson("write", bytes, write, log.Milliseconds("Write speed: ")).c_str(),
+                     PhaseJson("read", bytes, read, log.Milliseconds("Read speed: ")).c_str());
     }
     switch (outcome) {
     case SpeedTest::RunOutcome::Done:

@@ -1,5 +1,6 @@
 #include "cli/Support.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
@@ -104,6 +105,42 @@ std::string JsonString(const std::string& text) {
         }
     }
     return result + "\"";
+}
+
+std::string JsonStrings(const std::vector<std::string>& texts) {
+    std::string result = "[";
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        result += (i ? ", " : "") + JsonString(texts[i]);
+    return result + "]";
+}
+
+std::string JsonReal(double value, int decimals) {
+    // Not printf: a locale with a decimal comma would make it no number.
+    const double scale = std::pow(10.0, decimals);
+    const auto scaled = static_cast<long long>(std::llround(value * scale));
+    const long long whole = scaled / static_cast<long long>(scale);
+    std::string text = std::to_string(whole);
+    if (decimals > 0) {
+        std::string fraction = std::to_string(scaled % static_cast<long long>(scale));
+        fraction.insert(0, static_cast<std::size_t>(decimals) - fraction.size(), '0');
+        text += "." + fraction;
+    }
+    return text;
+}
+
+bool JsonAsked(const std::vector<std::string>& args) {
+    for (const auto& arg : args) {
+        if (arg == "--")
+            return false;
+        if (arg == "--json")
+            return true;
+    }
+    return false;
+}
+
+std::string JsonFailure(const std::string& error, int status) {
+    return "{\"error\": " + JsonString(error) + ", \"exitStatus\": " + std::to_string(status) +
+           "}\n";
 }
 
 std::string EscapeControls(const std::string& text) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace Cli {
 
@@ -15,6 +16,16 @@ std::optional<std::u16string> Utf8ToUtf16(const std::string& text);
 std::string WithCrLf(const std::string& text);
 // A JSON string literal, quotes included.
 std::string JsonString(const std::string& text);
+// A JSON array of string literals.
+std::string JsonStrings(const std::vector<std::string>& texts);
+// A JSON number with the given decimals, '.' whatever the locale says.
+std::string JsonReal(double value, int decimals);
+// Whether "--json" stands among the options of a command line (before
+// "--"): a usage error is then reported as JSON too.
+bool JsonAsked(const std::vector<std::string>& args);
+// The failure object a script gets with --json: the error's text and the
+// exit status.
+std::string JsonFailure(const std::string& error, int status);
 // Control characters (a line break in a mount point, say) written as the
 // JSON output writes them, \n or \u001b, so one entry stays on one line
 // and cannot steer the terminal.

@@ -53,35 +53,59 @@ std::optional<std::string> ReadAnswerLine() {
 
 } // namespace
 
+std::string TerminalWording(const std::string& text) {
+    // The window's words, and what stands for them on the command line.
+    static const std::pair<const char*, const char*> kWords[] = {
+        {"Please choose a smaller buffer size on the Settings tab.",
+         "Please choose a smaller size with --buffer."},
+        {"(Hint: Increase the buffer size to speed up the process)",
+         "(Hint: a larger --buffer speeds up the process)"},
+        // Ctrl+C cancels here; the message is on the terminal to copy.
+        {"\r\nHint: press Control+C to copy this message to clipboard.", ""},
+    };
+    std::string result = text;
+    for (const auto& [window, terminal] : kWords)
+        if (const auto at = result.find(window); at != std::string::npos)
+            result.replace(at, std::string(window).size(), terminal);
+    return result;
+}
+
 TerminalPresenter::TerminalPresenter(TerminalTaskHost& host, std::FILE* out, bool interactive)
     : FHost(host), FOut(out), FInteractive(interactive) {}
 
 void TerminalPresenter::ShowMessage(QuillTPU::MessageKind kind, const std::string&,
                                     const std::string& text) {
+    const std::string wording = TerminalWording(text);
     switch (kind) {
     case QuillTPU::MessageKind::Plain:
-        Write(text);
+        FLastProblem = TerminalLines(wording); // the runs say only why they stop
+        Write(wording);
         break;
     case QuillTPU::MessageKind::Warning:
-        Write("Warning: " + text);
+        FLastProblem = TerminalLines(wording);
+        Write("Warning: " + wording);
         break;
     case QuillTPU::MessageKind::Error:
-        Write("Error: " + text);
+        FLastProblem = TerminalLines(wording);
+        Write("Error: " + wording);
         break;
     }
 }
 
 void TerminalPresenter::ShowReport(const std::string& caption, const std::string& text) {
-    Write(caption + "\n" + text);
+    FLastProblem = TerminalLines(TerminalWording(text));
+    Write(caption + "\n" + TerminalWording(text));
 }
 
 bool TerminalPresenter::Confirm(const std::string&, const std::string& text) {
     if (FAnswer)
         return *FAnswer;
     if (!FInteractive) {
+        const std::string answered = "No terminal to ask: answered No." +
+                                     (FAnswerHint.empty() ? std::string() : " " + FAnswerHint);
+        FLastProblem = TerminalLines(text) + "\n" + answered;
         Write(text);
-        Write("No terminal to ask: answered No." +
-              (FAnswerHint.empty() ? std::string() : " " + FAnswerHint));
+        Write(answered);
         ++FUnanswered;
         return false;
     }

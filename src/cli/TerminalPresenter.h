@@ -12,6 +12,10 @@
 
 namespace Cli {
 
+// A text of the tools as a terminal user can act on it: advice that names
+// the window's tabs or keys names the command's options instead.
+std::string TerminalWording(const std::string& text);
+
 class TerminalPresenter final : public QuillTPU::IMessagePresenter {
 public:
     // interactive: questions may be asked (stdin and stderr are terminals).
@@ -28,6 +32,10 @@ public:
     void SetAnswerHint(const std::string& hint) { FAnswerHint = hint; }
     // How many questions were answered No for want of a terminal.
     int Unanswered() const { return FUnanswered; }
+    // The last error or warning shown, or question answered No for want of
+    // a terminal, as the terminal showed it: the failure's reason for
+    // --json. Empty when there was none.
+    const std::string& LastProblem() const { return FLastProblem; }
 
 private:
     void Write(const std::string& text);
@@ -38,6 +46,7 @@ private:
     std::optional<bool> FAnswer;
     std::string FAnswerHint;
     int FUnanswered = 0;
+    std::string FLastProblem;
 };
 
 } // namespace Cli

@@ -1,5 +1,6 @@
 #include "cli/TerminalTaskHost.h"
 
+#include "cli/TerminalPresenter.h"
 #include "platform/Clock.h"
 #include "platform/StopSignals.h"
 
@@ -28,6 +29,10 @@ void FlushOutput(std::FILE* stream) {
         gOutputLost = true;
 }
 
+void NoteOutputLost() {
+    gOutputLost = true;
+}
+
 bool OutputLost() {
     return gOutputLost;
 }
@@ -53,7 +58,7 @@ void TerminalTaskHost::EndTask() {
 }
 
 void TerminalTaskHost::SetStatus(const std::string& text) {
-    FText = text;
+    FText = TerminalWording(text);
     FPending = true;
     Paint(false);
 }

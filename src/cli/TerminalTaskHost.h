@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
+#include <optional>
 #include <string>
 
 namespace Cli {
@@ -21,6 +23,8 @@ bool CancelSignalled();
 // the run cleans up as after Ctrl+C, and the program exits 1.
 void FlushOutput(std::FILE* stream);
 bool OutputLost();
+// A write of our own to standard output found its reader gone.
+void NoteOutputLost();
 
 class TerminalTaskHost final : public QuillTPU::ITaskHost {
 public:
@@ -58,6 +62,38 @@ private:
     bool FLineOpen = false; // a rewritten line without its line break
     std::uint64_t FLastPaint = 0;
     bool FEverPainted = false;
+};
+
+// The terminal's host as one command's run sees it: the status texts pass
+// through a filter that may renumber or hold them back (nullopt), and
+// every pump is seen first. Everything else goes to the terminal's host.
+class FilteredTaskHost final : public QuillTPU::ITaskHost {
+public:
+    using Filter = std::function<std::optional<std::string>(const std::string&)>;
+    FilteredTaskHost(TerminalTaskHost& host, Filter filter, std::function<void()> onPump = {})
+        : FHost(host), FFilter(std::move(filter)), FOnPump(std::move(onPump)) {}
+
+    void BeginTask() override { FHost.BeginTask(); }
+    void EndTask() override { FHost.EndTask(); }
+    void PumpMessages() override {
+        if (FOnPump)
+            FOnPump();
+        FHost.PumpMessages();
+    }
+    bool CancelRequested() const override { return FHost.CancelRequested(); }
+    void ClearCancel() override { FHost.ClearCancel(); }
+    void SetStatus(const std::string& text) override {
+        if (auto shown = FFilter(text))
+            FHost.SetStatus(*shown);
+    }
+    void RepaintNow() override { FHost.RepaintNow(); }
+    void RepaintStatus() override { FHost.RepaintStatus(); }
+    void PumpPaint() override { FHost.PumpPaint(); }
+
+private:
+    TerminalTaskHost& FHost;
+    Filter FFilter;
+    std::function<void()> FOnPump;
 };
 
 } // namespace Cli

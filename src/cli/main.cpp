@@ -2,6 +2,7 @@
 // on the same runs, without a display.
 #include "cli/Arguments.h"
 #include "cli/Command.h"
+#include "cli/Support.h"
 #include "platform/Errors.h"
 #include "platform/File.h"
 #include "util/QuillTPU.h"
@@ -26,13 +27,15 @@ void PrintOverview(std::FILE* out) {
     std::fprintf(out, "Usage: %s COMMAND [OPTIONS] [ARGUMENTS]\n\nCommands:\n", kProgram);
     for (const auto& command : Cli::Commands())
         std::fprintf(out, "  %-10s %s\n", command.name, command.summary);
-    std::fprintf(out,
-                 "\n'%s COMMAND --help' shows a command's options, '%s --version'\n"
-                 "the version. Progress and messages go to stderr. Ctrl+C, SIGTERM and SIGHUP\n"
-                 "cancel a run where it can stop; so does a closed output pipe. Exit status:\n"
-                 "0 done, 1 failed, declined or output lost, 2 wrong usage (nothing written),\n"
-                 "130 canceled.\n",
-                 kProgram, kProgram);
+    std::fprintf(
+        out,
+        "\n'%s COMMAND --help' shows a command's options, '%s --version'\n"
+        "the version. Progress and messages go to stderr. Ctrl+C, SIGTERM and SIGHUP\n"
+        "cancel a run where it can stop; so does a closed output pipe. Exit status:\n"
+        "0 done, 1 failed, declined or output lost (a path that does not exist too),\n"
+        "2 wrong usage (nothing written), 130 canceled. With --json every command\n"
+        "prints its result as JSON, and a failure as {\"error\": ..., \"exitStatus\": ...}.\n",
+        kProgram, kProgram);
 }
 
 // The error's text with the system's reason, unless the text gives it.
@@ -77,12 +80,17 @@ int Run(const std::vector<std::string>& all) {
     for (const auto& each : Cli::Commands())
         if (all[0] == each.name)
             command = &each;
+    const std::vector<std::string> args(all.begin() + 1, all.end());
+    const bool json = Cli::JsonAsked(args);
     if (!command) {
         std::fprintf(stderr, "%s: unknown command \"%s\"\n\n", kProgram, all[0].c_str());
         PrintOverview(stderr);
+        if (json)
+            std::fputs(
+                Cli::JsonFailure("unknown command \"" + all[0] + "\"", Cli::kExitUsage).c_str(),
+                stdout);
         return Cli::kExitUsage;
     }
-    const std::vector<std::string> args(all.begin() + 1, all.end());
 
     // As the window does at start: every run draws its own names and bytes.
     QuillTPU::Randomize();
@@ -92,9 +100,10 @@ int Run(const std::vector<std::string>& all) {
     Cli::TerminalPresenter presenter(host, stderr, stderrIsTerminal && ::isatty(STDIN_FILENO) == 1);
     QuillTPU::SetMessagePresenter(&presenter);
     QuillTPU::SetApplicationTitle(kProgram);
-    Cli::Context context{host, presenter, stdout};
+    Cli::Context context{host, presenter, stdout, json};
 
     int status;
+    std::string failure; // why, for --json
     try {
         status = command->run(args, context);
     } catch (const Cli::HelpRequested&) {
@@ -105,14 +114,23 @@ int Run(const std::vector<std::string>& all) {
         host.Finish();
         std::fprintf(stderr, "%s %s: %s\nTry '%s %s --help'.\n", kProgram, command->name, e.what(),
                      kProgram, command->name);
+        failure = e.what();
         status = Cli::kExitUsage;
     } catch (const std::exception& e) {
         // A failure the run does not report itself (a failed read, say).
         host.Finish();
-        std::fprintf(stderr, "Error: %s\n", WithReason(e).c_str());
+        failure = WithReason(e);
+        std::fprintf(stderr, "Error: %s\n", failure.c_str());
         status = Cli::kExitFailed;
     }
     host.Finish();
+    if (json && status != Cli::kExitDone) {
+        if (failure.empty())
+            failure = presenter.LastProblem();
+        if (failure.empty())
+            failure = status == Cli::kExitCanceled ? "Canceled." : "Failed.";
+        std::fputs(Cli::JsonFailure(failure, status).c_str(), stdout);
+    }
     QuillTPU::SetMessagePresenter(nullptr);
     return status;
 }

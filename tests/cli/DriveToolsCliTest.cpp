@@ -35,7 +35,7 @@ TEST(DriveToolsCli, SpeedPrintsBothFiguresAsJsonAndLeavesNothing) {
     const std::regex json("\\{\"letter\": \"[C-Z]\", \"mountPoint\": \"" + volume->MountPoint() +
                           "\", \"testSizeMB\": 4, \"writeMBps\": [0-9.]+, \"readMBps\": "
                           "[0-9.]+, \"writeSpeed\": \">?[0-9.]+MB/sec\", \"readSpeed\": "
-                          "\">?[0-9.]+MB/sec\"\\}\n");
+                          "\">?[0-9.]+MB/sec\", \"writeBytes\": 4194304, .*\\}\n");
     EXPECT_TRUE(std::regex_match(result.out, json)) << result.out;
     EXPECT_TRUE(fs::is_empty(volume->MountPoint()));
 

@@ -6,9 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 namespace fs = std::filesystem;
 
@@ -125,4 +129,42 @@ TEST(MergeCli, SignalStopsBetweenTwoFiles) {
     EXPECT_EQ(merged.size(), separators * (content.size() + 1));
     EXPECT_GT(separators, 0);
     EXPECT_LT(separators, count);
+}
+
+TEST(MergeCli, DashWritesToStandardOutputAPipeTooAndCountsFromOne) {
+    TempDir dir;
+    dir.Write("in/a.txt", "one");
+    dir.Write("in/b.txt", "two");
+    const std::string cli = FV_CLI_PATH;
+    struct Case {
+        std::string redirect; // where the shell sends stdout
+        std::string readBack; // the file that then holds the merge
+    };
+    // Into a pipe, and into a file of the folder itself, which is left out
+    // rather than merged into itself.
+    const std::vector<Case> cases = {
+        {"| cat > '" + dir / "piped" + "'", dir / "piped"},
+        {"> '" + dir / "in/self.txt" + "'", dir / "in/self.txt"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.redirect);
+        const std::string command = "'" + cli + "' merge --separator '|' '" + dir / "in" +
+                                    "' - 2>'" + dir / "err" + "' " + c.redirect;
+        const int raw = std::system(command.c_str());
+        EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << raw;
+        std::ifstream in(c.readBack, std::ios::binary);
+        const std::string merged((std::istreambuf_iterator<char>(in)), {});
+        EXPECT_EQ(merged, "one|two|");
+        std::ifstream errFile(dir / "err");
+        const std::string err((std::istreambuf_iterator<char>(errFile)), {});
+        EXPECT_NE(err.find("File 2 of 2"), std::string::npos) << err;
+        EXPECT_EQ(err.find("File 0"), std::string::npos) << err;
+        EXPECT_FALSE(fs::exists("-"));
+    }
+    fs::remove(dir / "in/self.txt");
+    // A file OUTPUT counts from 1 as well.
+    const CliResult file = RunCli({"merge", dir / "in", dir / "out"});
+    EXPECT_EQ(file.status, 0) << file.err;
+    EXPECT_NE(file.err.find("File 2 of 2"), std::string::npos) << file.err;
+    EXPECT_EQ(file.err.find("File 0"), std::string::npos) << file.err;
 }

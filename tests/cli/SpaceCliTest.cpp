@@ -46,7 +46,9 @@ TEST(SpaceCli, JsonHasEveryFieldForEveryDriveOfTheList) {
     const std::regex fields(
         R"(^\{"letter": ("[C-Z]"|null), "mountPoint": "/.*", "label": ".*", "device": ".*", )"
         R"("deviceNumber": "\d+:\d+", "mountId": \d+, )"
-        R"("fileSystem": ".*", "freeBytes": \d+, "totalBytes": \d+, "freePercent": \d+\}$)");
+        R"("fileSystem": ".*", "freeBytes": \d+, "totalBytes": \d+, "freePercent": \d+, )"
+        R"("usedBytes": \d+, "freeBytesForRoot": \d+, "usePercent": (\d+|null), )"
+        R"("readOnly": (true|false), "kind": "[a-z]+"\}$)");
     for (const auto& object : objects)
         EXPECT_TRUE(std::regex_match(object, fields)) << object;
 
