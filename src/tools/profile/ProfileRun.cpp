@@ -289,12 +289,6 @@ RunOutcome ProfileRun::Execute() {
     if (mb < 1)
         return fail("The test file size must be at least 1 MB.");
     FFileSize = CheckedMul<std::int64_t>(mb, kMegabyte);
-    struct statvfs vfs {};
-    if (::statvfs(work.folder.c_str(), &vfs) != 0)
-        return fail("Cannot read the free space of " + drive + ". " + Platform::ErrorText(errno));
-    if (FFileSize > static_cast<std::int64_t>(vfs.f_bavail * vfs.f_frsize))
-        return noSpace();
-
     // Made with ordinary I/O and marked first: a file system that refuses
     // direct I/O may still create the file before it refuses.
     {
@@ -311,16 +305,6 @@ RunOutcome ProfileRun::Execute() {
             return fail("Cannot mark the file \"" + work.file + "\" as the speed test's. " +
                         work.marks->MarkErrorText(code));
         }
-        int reserved;
-        do
-            reserved = ::fallocate(file.Descriptor(), 0, 0, FFileSize);
-        while (reserved != 0 && errno == EINTR);
-        if (reserved != 0 && (errno == ENOSPC || errno == EDQUOT))
-            return noSpace();
-        if (reserved != 0 && errno != EOPNOTSUPP && errno != ENOSYS)
-            return fail("Cannot write file \"" + work.file + "\". " + Platform::ErrorText(errno));
-        if (reserved != 0 && ::ftruncate(file.Descriptor(), FFileSize) != 0)
-            return fail("Cannot write file \"" + work.file + "\". " + Platform::ErrorText(errno));
         try {
             file.Close();
         } catch (const SystemError& e) {
@@ -338,6 +322,26 @@ RunOutcome ProfileRun::Execute() {
             return finish(RunOutcome::Refused);
         }
         return fail("Cannot open file \"" + work.file + "\". " + Platform::ErrorText(errno));
+    }
+    // Only now the room, so that a volume without direct I/O hears that
+    // first; nothing is written before both are known.
+    struct statvfs vfs {};
+    if (::fstatvfs(direct->Get(), &vfs) != 0)
+        return fail("Cannot read the free space of " + drive + ". " + Platform::ErrorText(errno));
+    if (FFileSize > static_cast<std::int64_t>(vfs.f_bavail * vfs.f_frsize))
+        return noSpace();
+    {
+        const int fd = direct->Get();
+        int reserved;
+        do
+            reserved = ::fallocate(fd, 0, 0, FFileSize);
+        while (reserved != 0 && errno == EINTR);
+        if (reserved != 0 && (errno == ENOSPC || errno == EDQUOT))
+            return noSpace();
+        if (reserved != 0 && errno != EOPNOTSUPP && errno != ENOSYS)
+            return fail("Cannot write file \"" + work.file + "\". " + Platform::ErrorText(errno));
+        if (reserved != 0 && ::ftruncate(fd, FFileSize) != 0)
+            return fail("Cannot write file \"" + work.file + "\". " + Platform::ErrorText(errno));
     }
 
     std::string why;
