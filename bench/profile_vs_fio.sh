@@ -10,7 +10,8 @@
 #
 # Both sides run in one blkio cgroup that throttles the loop device alike
 # (THROTTLE=0 turns that off), so the deep queues meet the same ceiling
-# whatever else the machine does.
+# whatever else the machine does. BACKING=/dev/shm puts the volume's image in
+# memory, so that the figures are the two programs' own work, not the disk's.
 set -euo pipefail
 
 cli=${1:-build/src/cli/ferrovane-cli}
@@ -23,7 +24,7 @@ throttle=${THROTTLE:-1}
 command -v fio >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -q fio >/dev/null
 cli=$(realpath "$cli")
 
-work=$(mktemp -d /var/tmp/fv-profile-bench.XXXXXX)
+work=$(mktemp -d "${BACKING:-/var/tmp}/fv-profile-bench.XXXXXX")
 loop=""
 cgroup=""
 cleanup() {
@@ -39,7 +40,7 @@ loop=$(losetup --direct-io=on -f --show "$work/image")
 mkfs.ext4 -q "$loop"
 mkdir "$work/volume"
 mount "$loop" "$work/volume"
-echo "loop volume: $loop ($(cat /sys/block/${loop#/dev/}/loop/dio 2>/dev/null | sed 's/1/direct I\/O/;s/0/buffered/')) on $(df --output=source /var/tmp | tail -1)"
+echo "loop volume: $loop ($(cat /sys/block/${loop#/dev/}/loop/dio 2>/dev/null | sed 's/1/direct I\/O/;s/0/buffered/')) on $(df --output=source "$work" | tail -1)"
 
 if [ "$throttle" = 1 ] && [ -d /sys/fs/cgroup/blkio ]; then
     cgroup=/sys/fs/cgroup/blkio/fv-profile-bench-$$
