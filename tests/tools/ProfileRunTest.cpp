@@ -100,7 +100,7 @@ TEST(ProfileRunTest, EachEngineTakesTheEightFiguresOnTheFilesRandomData) {
             EXPECT_GT(r.meanLatencyUs, 0);
             EXPECT_GT(r.p99LatencyUs, 0);
         }
-        EXPECT_GE(run.FillBytes(), 4u * MB); // the fill and the two sequential writes
+        EXPECT_GE(run.FillBytes(), 2u * MB); // the two sequential writes at least
         EXPECT_NE(
             std::find(host.statuses.begin(), host.statuses.end(), "Random 4 KiB Q32 read, 3 of 8"),
             host.statuses.end());

@@ -426,8 +426,10 @@ RunOutcome ProfileRun::Take(int fd, Pass& pass) {
             // compresses or skips repeated blocks cannot gain by it.
             const std::uint64_t t0 = FClock();
             QuillTPU::FillRandom255(buffer, block);
-            FFillNs += FClock() - t0;
-            FFillBytes += block;
+            if (pass.timed) {
+                FFillNs += FClock() - t0;
+                FFillBytes += block;
+            }
         }
         FEngine->Prepare(slot, figure.write, fd, buffer, block, offset);
         sentAt[slot] = FClock();

@@ -93,8 +93,9 @@ public:
     const std::string& EngineName() const { return FEngineName; }
     std::int64_t FileSize() const { return FFileSize; }
     double Seconds() const { return static_cast<double>(FMeasureNs) / 1e9; }
-    // What refilling the write buffers with random data cost: the time of
-    // the fill calls (the thread's CPU) and the bytes they made.
+    // What refilling the write buffers with random data cost within the
+    // write figures: the time of the fill calls (the thread's CPU) and the
+    // bytes they made.
     std::uint64_t FillNs() const { return FFillNs; }
     std::uint64_t FillBytes() const { return FFillBytes; }
 
