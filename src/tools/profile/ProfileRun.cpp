@@ -494,14 +494,23 @@ RunOutcome ProfileRun::Take(int fd, Pass& pass) {
         }
     }
     // The buffers stay until every request is back, however the pass ended.
-    while (inFlight > 0) {
+    const std::uint64_t giveUp = FClock() + 10'000'000'000;
+    while (inFlight > 0 && FClock() < giveUp) {
         done.clear();
         if (FEngine->Reap(&done, kReapTimeoutNs) != 0)
             break;
         inFlight -= static_cast<unsigned>(done.size());
     }
-    if (inFlight > 0)
-        std::abort(); // the kernel would write into freed memory
+    if (inFlight > 0) {
+        // Requests that never went out, or a drive that hangs: the kernel
+        // may still write into the buffers, so they are never freed.
+        (void)buffers.release();
+        FEngine.reset();
+        if (outcome == RunOutcome::Done || outcome == RunOutcome::Canceled) {
+            FFailure = "The drive did not answer for 10 seconds.";
+            outcome = RunOutcome::Failed;
+        }
+    }
     return outcome;
 }
 
