@@ -117,9 +117,10 @@ for r in range(1, rounds + 1):
     for job in fio["jobs"]:
         op = "write" if job["jobname"].endswith("write") else "read"
         theirs.setdefault(job["jobname"], []).append(job[op]["iops"])
-print(f"{'figure':16} {'ours IOPS':>11} {'fio IOPS':>11} {'ratio':>7} {'min':>6} {'max':>6}")
+print(f"{'figure':16} {'ours IOPS':>11} {'fio IOPS':>11} {'ratio':>7} {'median':>7} {'min':>6} {'max':>6}")
 for key in names:
     ratios = [a / b for a, b in zip(ours[key], theirs[key]) if b > 0]
     print(f"{key:16} {statistics.mean(ours[key]):11.0f} {statistics.mean(theirs[key]):11.0f} "
-          f"{statistics.mean(ratios):7.3f} {min(ratios):6.3f} {max(ratios):6.3f}")
+          f"{statistics.mean(ratios):7.3f} {statistics.median(ratios):7.3f} "
+          f"{min(ratios):6.3f} {max(ratios):6.3f}")
 PY
