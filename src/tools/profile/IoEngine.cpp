@@ -28,7 +28,13 @@ public:
     }
     // 0 or the errno of the refusal.
     int Open(unsigned depth) {
-        const int result = io_uring_queue_init(depth, &FRing, 0);
+        // One thread submits and reaps: completions wait for the reap
+        // instead of interrupting the thread (kernels from 6.1 on).
+        io_uring_params params{};
+        params.flags = IORING_SETUP_SINGLE_ISSUER | IORING_SETUP_DEFER_TASKRUN;
+        int result = io_uring_queue_init_params(depth, &FRing, &params);
+        if (result == -EINVAL)
+            result = io_uring_queue_init(depth, &FRing, 0);
         FReady = result == 0;
         return result < 0 ? -result : 0;
     }

@@ -11,6 +11,7 @@
 #include "util/Random.h"
 #include "util/TaskScope.h"
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cmath>
@@ -245,6 +246,10 @@ struct ProfileRun::Pass {
     std::uint64_t stopAt = 0;    // nothing new is sent from here on
     LatencyHistogram latencies;
     std::uint64_t counted = 0;
+    std::uint64_t lastCounted = 0;
+    // The window's length: a figure whose requests all outlast the time
+    // waits for its first one, and takes the longer time.
+    std::uint64_t MeasuredNs() const { return std::max(stopAt, lastCounted) - countFrom; }
 };
 
 ProfileRun::ProfileRun(QuillTPU::ITaskHost& host, IProfileInputs& inputs)
@@ -383,7 +388,7 @@ RunOutcome ProfileRun::Execute() {
             return fail(FFailure);
         if (outcome != RunOutcome::Done)
             return finish(outcome);
-        const double seconds = static_cast<double>(FMeasureNs) / 1e9;
+        const double seconds = static_cast<double>(pass.MeasuredNs()) / 1e9;
         FigureResult result;
         result.figure = figures[i];
         result.iops = static_cast<double>(pass.counted) / seconds;
@@ -481,11 +486,14 @@ RunOutcome ProfileRun::Take(int fd, Pass& pass) {
                 continue;
             }
             first = false;
-            if (pass.timed && now >= pass.countFrom && now <= pass.stopAt) {
+            const bool open = now <= pass.stopAt || pass.counted == 0;
+            if (pass.timed && now >= pass.countFrom && open) {
                 pass.latencies.Add(now - sentAt[c.slot]);
                 ++pass.counted;
+                pass.lastCounted = now;
             }
-            if (!stopping && (!pass.timed || now < pass.stopAt) && send(c.slot))
+            if (!stopping && (!pass.timed || now < pass.stopAt || pass.counted == 0) &&
+                send(c.slot))
                 ++inFlight;
         }
         if (!stopping && StopAsked()) {
