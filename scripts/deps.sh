@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libasound2-dev
   libblkid-dev
+  liburing-dev libaio-dev fio
   xvfb xauth fonts-dejavu-core
   e2fsprogs util-linux
   fuse3 libfuse3-dev

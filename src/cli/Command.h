@@ -38,6 +38,8 @@ const std::vector<Command>& Commands();
 int RunGenerate(const std::vector<std::string>& args, Context& context);
 int RunSpace(const std::vector<std::string>& args, Context& context);
 int RunSpeed(const std::vector<std::string>& args, Context& context);
+// speed --profile: the full test.
+int RunProfile(const std::vector<std::string>& args, Context& context);
 int RunWipe(const std::vector<std::string>& args, Context& context);
 int RunMerge(const std::vector<std::string>& args, Context& context);
 

@@ -64,6 +64,18 @@ Options:
                      writeBytes, writeMilliseconds, writeLowerBound (true
                      when the figure is a lower bound), the same for read
 Ctrl+C stops the test between its phases; its test file is removed.
+
+  --profile          the full test instead: eight direct-I/O figures
+                     (sequential 1 MiB at queue depth 8 and 1, random 4 KiB
+                     at depth 32 and 1, read and write), each 5s after 1s of
+                     warm-up; --json gives engine, fileSize, seconds and
+                     results (pattern, operation, blockSize, queueDepth,
+                     threads, bytesPerSecond, iops, meanLatencyUs,
+                     p99LatencyUs); Ctrl+C stops it at once
+  --seconds S        seconds per figure (with --profile; default 5)
+  --warmup S         warm-up before each figure (with --profile; default 1)
+  --engine E         io_uring or libaio (with --profile; default: io_uring,
+                     libaio where io_uring is refused)
 )";
 
 constexpr const char* kWipeHelp =
@@ -113,7 +125,7 @@ const std::vector<Command>& Commands() {
          "[--random | --text TEXT | --text-file PATH] [--unique] [--buffer SIZE] [--yes] "
          "[--json] FOLDER",
          "create files of an exact size", kGenerateHelp, &RunGenerate},
-        {"speed", "speed [--size SIZE] [--json] PATH",
+        {"speed", "speed [--profile] [--size SIZE] [--json] PATH",
          "write and read speed of the volume that holds PATH", kSpeedHelp, &RunSpeed},
         {"wipe", "wipe [--passes N] [--buffer SIZE] [--json] PATH",
          "overwrite the free space of the volume that holds PATH", kWipeHelp, &RunWipe},

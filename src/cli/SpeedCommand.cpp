@@ -8,6 +8,8 @@
 #include "platform/DriveTable.h"
 #include "tools/speedtest/SpeedTestRun.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <map>
 #include <optional>
@@ -114,6 +116,8 @@ std::string JsonNumber(const std::string& figure) {
 } // namespace
 
 int RunSpeed(const std::vector<std::string>& args, Context& context) {
+    if (std::find(args.begin(), args.end(), "--profile") != args.end())
+        return RunProfile(args, context);
     const Arguments arguments(
         {{"--size", true, "the test file's size, 1MB to 50000MB in whole MB (default 256MB)"},
          {"--json", false, ""}},

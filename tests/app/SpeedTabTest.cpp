@@ -14,6 +14,7 @@
 #include <QRegularExpression>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -21,6 +22,7 @@ class SpeedTabTest : public QObject {
     Q_OBJECT
 private slots:
     void speedMeLogsBothSpeedsWithTheButtonDisabled();
+    void fullTestRunsFromTheKeyboardAndLogsWhatItTookBeforeCancel();
 };
 
 void SpeedTabTest::speedMeLogsBothSpeedsWithTheButtonDisabled() {
@@ -60,6 +62,52 @@ void SpeedTabTest::speedMeLogsBothSpeedsWithTheButtonDisabled() {
     QVERIFY(button->isEnabled());
     QVERIFY(!form->Tasks().Busy());
     QCOMPARE(form->Tasks().StatusText(), QString("Done"));
+}
+
+// Reached with Tab from "Speed me" and started with Space; progress on the
+// status line; Cancel during the second figure logs the first as a table.
+void SpeedTabTest::fullTestRunsFromTheKeyboardAndLogsWhatItTookBeforeCancel() {
+    RecordingPresenter presenter;
+    auto form = std::make_unique<TMainForm>();
+    form->LateInitialize();
+    form->show();
+    form->pagCrtl->setCurrentWidget(Control<QWidget>(form, "tabDiskSpeed"));
+    auto* memo = Control<TQuillMemo>(form, "mmoSpeed");
+    auto* speedMe = Control<QPushButton>(form, "btnSpeedMe");
+    auto* fullTest = Control<QPushButton>(form, "btnFullTest");
+    QCOMPARE(fullTest->accessibleName(), QString("Full test"));
+    QVERIFY(fullTest->toolTip().contains("random 4 KiB at queue depth 32 and 1"));
+    Control<TSpinEdit>(form, "spnBuf2")->setValue(1);
+    QApplication::setActiveWindow(form.get());
+    speedMe->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), fullTest);
+
+    QStringList statuses;
+    bool heldDuring = true;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, form.get(), [&] {
+        const QString status = form->Tasks().StatusText();
+        if (statuses.isEmpty() || statuses.back() != status)
+            statuses << status;
+        heldDuring = heldDuring && !fullTest->isEnabled() && !speedMe->isEnabled();
+        if (status == "Sequential 1 MiB Q1 read, 2 of 8")
+            Control<QPushButton>(form, "btnCancel")->click();
+    });
+    watch.start(20);
+    QTest::keyClick(fullTest, Qt::Key_Space);
+    watch.stop();
+
+    QVERIFY2(presenter.shown.empty(),
+             presenter.shown.empty() ? "" : presenter.shown.front().text.c_str());
+    QVERIFY(statuses.contains("Sequential 1 MiB Q8 read, 1 of 8"));
+    QVERIFY(heldDuring);
+    QCOMPARE(form->Tasks().StatusText(), QString("  CANCELED!"));
+    const QStringList lines = memo->Text().split('\n');
+    QVERIFY2(lines.size() >= 4, qPrintable(memo->Text()));
+    QVERIFY(lines[lines.size() - 3].startsWith("Full test: "));
+    QVERIFY(lines.back().startsWith("Sequential 1 MiB Q8 read "));
+    QVERIFY(fullTest->isEnabled());
 }
 
 FV_APP_TEST_MAIN(SpeedTabTest)

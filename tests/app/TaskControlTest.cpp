@@ -219,7 +219,7 @@ private slots:
     // refused); afterwards they are back, a button its tab turned off stays off.
     void startButtonsRestDuringATask() {
         TMainForm& form = *FForm;
-        const char* const starts[] = {"btnGenerate", "btnSpeedMe", "btnWipe"};
+        const char* const starts[] = {"btnGenerate", "btnSpeedMe", "btnFullTest", "btnWipe"};
         auto* wipe = Control<QPushButton>(&form, "btnWipe");
         wipe->setEnabled(false); // as if its tab had a reason
         std::vector<std::string> enabledDuring;

@@ -98,6 +98,8 @@ public:
     }
 
     void Signal(int signal) const { ::kill(FPid, signal); }
+    // Its stderr so far, while it runs.
+    std::string ErrPath() const { return FLogs / "err"; }
 
     CliResult Wait() {
         int raw = 0;

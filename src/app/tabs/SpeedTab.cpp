@@ -136,7 +136,12 @@ void TSpeedTab::BuildLog(QVBoxLayout* page) {
 
 void TSpeedTab::BuildStartButton(QVBoxLayout* page) {
     btnSpeedMe = NewButton(this, "btnSpeedMe", "Speed me");
-    page->addWidget(btnSpeedMe, 0, Qt::AlignHCenter);
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    row->addWidget(btnSpeedMe);
+    BuildFullTestButton(row);
+    row->addStretch(1);
+    page->addLayout(row);
 }
 
 void TSpeedTab::drvSpeedChange() {

@@ -5,6 +5,7 @@
 #include "app/tabs/TabPage.h"
 
 class QFrame;
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
 class QVBoxLayout;
@@ -22,12 +23,15 @@ public:
     void drvSpeedChange();
     // Runs the speed test on the chosen drive (a task).
     void btnSpeedMeClick();
+    // Runs the full test (eight figures) on the chosen drive (a task).
+    void btnFullTestClick();
 
 private:
     void BuildExplanation(QVBoxLayout* page);
     void BuildDriveRow(QVBoxLayout* page);
     void BuildLog(QVBoxLayout* page);
     void BuildStartButton(QVBoxLayout* page);
+    void BuildFullTestButton(QHBoxLayout* row);
 
     QFrame* pnlDriveSpeed = nullptr;
     QLabel* lblDriveSpeed = nullptr;
@@ -36,6 +40,7 @@ private:
     QLabel* lblFreeSpace2 = nullptr;
     TQuillMemo* mmoSpeed = nullptr;
     QPushButton* btnSpeedMe = nullptr;
+    QPushButton* btnFullTest = nullptr;
 
     friend class TSpeedControls;
     friend class TSpeedLog;

@@ -1,0 +1,112 @@
+// ferrovane-cli speed --profile: the full test (eight direct-I/O figures) on
+// the volume that holds PATH; a table, or the figures as JSON.
+#include "cli/Arguments.h"
+#include "cli/Command.h"
+#include "cli/DriveArgument.h"
+#include "cli/Support.h"
+#include "platform/DriveWork.h"
+#include "tools/profile/ProfileRun.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+
+namespace Cli {
+
+namespace {
+
+constexpr std::int64_t kDefaultSizeMB = 256;
+constexpr std::int64_t kMaxSizeMB = 50000;
+
+// Seconds as a decimal number in [low, high].
+double ParseSeconds(const std::string& option, const std::string& text, double low, double high) {
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || !std::isfinite(value) || value < low || value > high)
+        throw UsageError(option + " takes seconds from " + std::to_string(low) + " to " +
+                         std::to_string(high) + ", such as 5 or 0.5 (got \"" + text + "\")");
+    return value;
+}
+
+std::string Number(double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.3f", value);
+    return text;
+}
+
+} // namespace
+
+int RunProfile(const std::vector<std::string>& args, Context& context) {
+    const Arguments arguments(
+        {{"--profile", false, ""},
+         {"--size", true, "the test file's size, 1MB to 50000MB in whole MB (default 256MB)"},
+         {"--seconds", true, "seconds per figure (default 5)"},
+         {"--warmup", true, "seconds of warm-up before each figure (default 1)"},
+         {"--engine", true, "io_uring or libaio"},
+         {"--json", false, ""}},
+        args);
+    const std::string path = arguments.Single("PATH");
+    std::int64_t sizeMB = kDefaultSizeMB;
+    if (const auto size = arguments.Value("--size"))
+        sizeMB = ParseSizeIn("--size", *size, 1048576, "MB", 1, kMaxSizeMB);
+    double seconds = 5;
+    if (const auto text = arguments.Value("--seconds"))
+        seconds = ParseSeconds("--seconds", *text, 0.01, 3600);
+    double warmup = 1;
+    if (const auto text = arguments.Value("--warmup"))
+        warmup = ParseSeconds("--warmup", *text, 0, 3600);
+    Profile::EngineChoice engine = Profile::EngineChoice::Automatic;
+    if (const auto text = arguments.Value("--engine")) {
+        if (*text == "io_uring")
+            engine = Profile::EngineChoice::Uring;
+        else if (*text == "libaio")
+            engine = Profile::EngineChoice::Aio;
+        else
+            throw UsageError("--engine takes io_uring or libaio (got \"" + *text + "\")");
+    }
+    Platform::ChosenDrive chosen = DriveArgument("PATH", path);
+    const bool json = arguments.Has("--json");
+    if (CancelSignalled())
+        return kExitCanceled;
+
+    Profile::ChosenDriveInputs inputs(std::move(chosen), static_cast<std::int32_t>(sizeMB));
+    Profile::ProfileRun run(context.host, inputs);
+    run.SetTiming(static_cast<std::uint64_t>(warmup * 1e9),
+                  static_cast<std::uint64_t>(seconds * 1e9));
+    run.SetEngine(engine);
+    const Profile::RunOutcome outcome = run.Execute();
+    context.host.Finish();
+    if (outcome == Profile::RunOutcome::Done && !json) {
+        for (const std::string& line : Profile::ResultTable(run))
+            std::fprintf(context.out, "%s\n", line.c_str());
+    } else if (outcome == Profile::RunOutcome::Done) {
+        std::fprintf(context.out,
+                     "{\"engine\": %s, \"fileSize\": %lld, \"seconds\": %s, \"results\": [",
+                     JsonString(run.EngineName()).c_str(), static_cast<long long>(run.FileSize()),
+                     Number(run.Seconds()).c_str());
+        const char* separator = "\n";
+        for (const Profile::FigureResult& r : run.Results()) {
+            std::fprintf(context.out,
+                         "%s  {\"pattern\": \"%s\", \"operation\": \"%s\", \"blockSize\": %zu, "
+                         "\"queueDepth\": %u, \"threads\": 1, \"bytesPerSecond\": %s, "
+                         "\"iops\": %s, \"meanLatencyUs\": %s, \"p99LatencyUs\": %s}",
+                         separator, r.figure.random ? "rand" : "seq",
+                         r.figure.write ? "write" : "read", r.figure.blockSize, r.figure.queueDepth,
+                         Number(r.bytesPerSecond).c_str(), Number(r.iops).c_str(),
+                         Number(r.meanLatencyUs).c_str(), Number(r.p99LatencyUs).c_str());
+            separator = ",\n";
+        }
+        std::fprintf(context.out, "\n]}\n");
+    }
+    FlushOutput(context.out);
+    switch (outcome) {
+    case Profile::RunOutcome::Done:
+        return kExitDone;
+    case Profile::RunOutcome::Canceled:
+        return kExitCanceled;
+    default:
+        return kExitFailed;
+    }
+}
+
+} // namespace Cli
