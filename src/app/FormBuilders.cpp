@@ -87,12 +87,22 @@ void Name(QLabel* label, QWidget* box) {
     box->setAccessibleName(name.trimmed());
 }
 
+// What a screen reader calls the free-space label, before its figure.
+constexpr const char* kFreeSpaceName = "Free space";
+
+QLabel* NewFreeSpaceLabel(QWidget* parent, const char* name) {
+    QLabel* label = NewLabel(parent, name, "-");
+    label->setAccessibleName(QString::fromLatin1(kFreeSpaceName));
+    return label;
+}
+
 void ShowFreeSpace(const TDriveComboBox& chooser, QLabel& label) {
     const auto drive = chooser.Volume();
     const std::int64_t free = drive ? QuillTPU::VolumeFreeSpace(*drive) : 0;
     label.setText(QString::fromStdString(QuillTPU::FormatReal(free / 1073741824.0L, 2)) +
                   QStringLiteral("GB free"));
-    label.setAccessibleName(QStringLiteral("Free space: ") + label.text());
+    label.setAccessibleName(QString::fromLatin1(kFreeSpaceName) + QStringLiteral(": ") +
+                            label.text());
 }
 
 std::optional<Platform::ChosenDrive> ChosenDriveOf(const TDriveComboBox& chooser) {

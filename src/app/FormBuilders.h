@@ -30,8 +30,10 @@ QFrame* NewPanel(QWidget* parent, const char* name, int height);
 // becomes the box's accessible name and the label's mnemonic focuses it.
 void Name(QLabel* label, QWidget* box);
 
-// The drive tabs' free-space label for the chooser's volume: "12.34GB free",
+// The drive tabs' free-space label beside their chooser, "-" until a drive
+// is shown; ShowFreeSpace fills it for the chooser's volume, "12.34GB free",
 // with the figure in its accessible name too.
+QLabel* NewFreeSpaceLabel(QWidget* parent, const char* name);
 void ShowFreeSpace(const TDriveComboBox& chooser, QLabel& label);
 // The chooser's volume as a run takes it; the window's user folder is the
 // process's current folder.

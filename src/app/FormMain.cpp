@@ -12,7 +12,6 @@
 #include "app/SettingsBindings.h"
 #include "app/SettingsStore.h"
 #include "app/tabs/Tabs.h"
-#include "components/FreeDiskSpace.h"
 #include "toolkit/SystemHelpers.h"
 #include "util/QuillTPU.h"
 #include "util/Random.h"
@@ -153,30 +152,20 @@ QFrame* TMainForm::BuildBottomBar(QWidget* parent) {
     return Panel2;
 }
 
-// The six pages in their order. A tab with controls of its own is a TTabPage
-// (app/tabs/); the Disk space tab is its panel component. Every page is in
-// the page control before the control is laid out and before any tab is
-// built: the disk-space panel takes its anchoring from its page's first real
-// layout.
+// The six tabs, in tab order: the one list that every step walks. Every page
+// is in the page control before the control is laid out and before any tab
+// is built: the disk-space panel takes its anchoring from its page's first
+// real layout.
 void TMainForm::AddPages() {
-    FSettingsTab = NewSettingsTab(*this, &FBufferSizes); // the others read its sizes
-    FGeneratorTab = NewGeneratorTab(*this);
-    FSpeedTab = NewSpeedTab(*this);
-    FWipeTab = NewWipeTab(*this);
-    FMergeTab = NewMergeTab(*this);
-    for (TTabPage* tab : {FGeneratorTab, FSpeedTab, FWipeTab})
-        pagCrtl->addTab(tab, tab->Caption());
-    tabSpace = new QWidget(pagCrtl);
-    tabSpace->setObjectName("tabSpace");
-    tabSpace->setAccessibleName("Disk space");
-    pagCrtl->addTab(tabSpace, tabSpace->accessibleName());
-    TFreeDiskSpace::PlaceOn(tabSpace); // lists the drives ready now, once
-    for (TTabPage* tab : {FMergeTab, FSettingsTab})
+    FSettingsTab = NewSettingsTab(*this, &FBufferSizes);
+    FTabs = {NewGeneratorTab(*this), NewSpeedTab(*this), NewWipeTab(*this),
+             NewSpaceTab(*this),     NewMergeTab(*this), FSettingsTab};
+    for (TTabPage* tab : FTabs)
         pagCrtl->addTab(tab, tab->Caption());
 }
 
 void TMainForm::BuildTabs() {
-    for (TTabPage* tab : {FGeneratorTab, FSpeedTab, FWipeTab, FMergeTab, FSettingsTab})
+    for (TTabPage* tab : FTabs)
         tab->Build();
 }
 
@@ -201,15 +190,20 @@ void TMainForm::FormCreate() {
     QuillTPU::Randomize();
     // The page control fills the client area above the bottom bar through the
     // window's layout.
-    FGeneratorTab->FormCreate(); // the first size line
+    for (TTabPage* tab : FTabs)
+        tab->FormCreate();
 }
 
-// The settings table's order: the selected tab, the generator, the Settings
-// tab's three sizes, then Data wipe and Merge files (Drive speed keeps its
-// one value, the test file size, on the Settings tab).
+// The settings table's order: the selected tab, then each tab's values in
+// tab order, except that the Settings tab's three sizes follow the
+// generator's values (Drive speed keeps its one value, the test file size,
+// on the Settings tab; Disk space has none).
 void TMainForm::SettingsRows(TSettingsBindings& rows) {
     rows.Add("ActivePageIndex", pagCrtl, 0);
-    for (TTabPage* tab : {FGeneratorTab, FSettingsTab, FSpeedTab, FWipeTab, FMergeTab})
+    std::vector<TTabPage*> order = FTabs;
+    const auto settings = std::find(order.begin(), order.end(), FSettingsTab);
+    std::rotate(order.begin() + 1, settings, settings + 1);
+    for (TTabPage* tab : order)
         tab->AddSettings(rows);
 }
 
@@ -217,7 +211,7 @@ void TMainForm::LateInitialize() {
     TSettingsBindings rows;
     SettingsRows(rows);
     rows.Load(kSec);
-    for (TTabPage* tab : {FGeneratorTab, FSpeedTab, FWipeTab, FMergeTab, FSettingsTab})
+    for (TTabPage* tab : FTabs)
         tab->LateInitialize();
 }
 

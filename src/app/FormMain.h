@@ -1,9 +1,9 @@
 #pragma once
 // The main window: the page control with its six tabs, the bottom bar with
 // Support, More tools and the Cancel of a running task, and the status line.
-// Each tab is a class of its own (app/tabs/); the window creates them in tab
-// order, loads and saves their settings in the settings table's order, and
-// closes only when no task runs.
+// Each tab is a class of its own (app/tabs/); the window keeps them in one
+// list in tab order, loads and saves their settings in the settings table's
+// order, and closes only when no task runs.
 #include "app/TaskControl.h"
 #include "app/tabs/TabPage.h"
 
@@ -50,7 +50,6 @@ public:
 
     // ---- The window's own controls (the tabs keep theirs) ----------------
     QTabWidget* pagCrtl = nullptr;
-    QWidget* tabSpace = nullptr; // the Disk space tab: its panel component
     QFrame* Panel2 = nullptr;
     QPushButton* btnSupport = nullptr;
     QPushButton* btnMore = nullptr;
@@ -73,11 +72,8 @@ private:
 
     TTaskControl* FTaskControl = nullptr;
     const IBufferSizes* FBufferSizes = nullptr;
-    // Tabs with controls of their own, in tab order (Disk space aside).
-    TTabPage* FGeneratorTab = nullptr;
-    TTabPage* FSpeedTab = nullptr;
-    TTabPage* FWipeTab = nullptr;
-    TTabPage* FMergeTab = nullptr;
+    // The six tabs in tab order; the page control owns them.
+    std::vector<TTabPage*> FTabs;
     TTabPage* FSettingsTab = nullptr;
     bool FClosePending = false;
     bool FStopRequested = false;

@@ -74,7 +74,7 @@ int FreePercent(std::int64_t freeBytes, std::int64_t totalBytes) {
 
 std::string Bar(int percent) {
     const int filled = (percent * kBarWidth + 50) / 100;
-    return "[" + std::string(filled, '#') + std::string(kBarWidth - filled, '-') + "]";
+    return '[' + std::string(filled, '#') + std::string(kBarWidth - filled, '-') + "]";
 }
 
 // "8:17": the volume as the system numbers it, the same in every listing.

@@ -179,11 +179,11 @@ std::optional<std::int64_t> FreeBytesFor(const std::string& path) {
         if (slash == std::string::npos) {
             if (probe == ".")
                 return std::nullopt;
-            probe = ".";
+            probe = '.';
         } else if (slash == 0) {
             if (probe == "/")
                 return std::nullopt;
-            probe = "/";
+            probe = '/';
         } else {
             probe.resize(slash);
         }

@@ -65,12 +65,6 @@ std::vector<Platform::DirEntry> Listing(const std::string& folder) {
     return entries ? std::move(*entries) : std::vector<Platform::DirEntry>{};
 }
 
-std::string WithoutTrailingDelimiter(const std::string& path) {
-    if (path.size() > 1 && path.back() == '/')
-        return path.substr(0, path.size() - 1);
-    return path;
-}
-
 // The root as a name of its own: with a "/" left at its end the system
 // would look through a link instead of at it.
 std::string RootName(const std::string& path) {
@@ -344,7 +338,7 @@ bool TFindFile::DeleteTree() {
     // at the front are no folders and stay as they are.
     for (auto it = Output.rbegin(); it != Output.rend(); ++it)
         if (InsideTree(*it))
-            RemoveEntry(WithoutTrailingDelimiter(*it), true);
+            RemoveEntry(Platform::WithoutTrailingSlash(*it), true);
     if (ok) {
         ok = Platform::SetReadOnly(root, false);
         if (ok)

@@ -74,12 +74,6 @@ bool InSystemFolder(const std::string& mountPoint) {
     return false;
 }
 
-std::string WithTrailingSlash(const std::string& path) {
-    if (path.empty() || path.back() == '/')
-        return path;
-    return path + "/";
-}
-
 // mountinfo writes blanks, tabs, newlines and backslashes as \ooo.
 std::string DecodeOctal(const std::string& text) {
     std::string out;
@@ -543,9 +537,7 @@ ScopedDriveTable::ScopedDriveTable(std::vector<Drive> drives)
         if (d.root.empty())
             d.root = WithTrailingSlash(d.mountPoint);
         if (d.mountPoint.empty() && !d.root.empty())
-            d.mountPoint = d.root.size() > 1 && d.root.back() == '/'
-                               ? d.root.substr(0, d.root.size() - 1)
-                               : d.root;
+            d.mountPoint = WithoutTrailingSlash(d.root);
         if (d.mountId == 0)
             d.mountId = TableMountId(d.mountPoint);
         if (struct stat st{}; d.deviceNumber == 0 && ::stat(d.root.c_str(), &st) == 0)

@@ -1,6 +1,7 @@
 #include "platform/DriveWork.h"
 
 #include "platform/File.h"
+#include "platform/FileSystem.h"
 #include "platform/VolumeQuery.h"
 
 #include <algorithm>
@@ -21,12 +22,6 @@
 namespace Platform {
 
 namespace {
-
-std::string WithSlash(std::string path) {
-    if (path.empty() || path.back() != '/')
-        path += '/';
-    return path;
-}
 
 std::string HomeFolder() {
     if (const char* home = std::getenv("HOME"); home && *home)
@@ -150,7 +145,7 @@ std::optional<std::string> WorkingPlace(const PinnedVolume& volume) {
         // volume answers EROFS here, for root too. Asked with the rights the
         // process acts with, as the folder will be created.
         if (::faccessat(AT_FDCWD, place.c_str(), W_OK | X_OK, AT_EACCESS) == 0)
-            return WithSlash(place);
+            return WithTrailingSlash(place);
     }
     return std::nullopt;
 }
@@ -161,13 +156,10 @@ std::string CurrentFolder() {
 }
 
 TToolMarks::TToolMarks(std::string folder, std::string tool)
-    : FFolder(std::move(folder)), FTool(std::move(tool)) {
-    while (FFolder.size() > 1 && FFolder.back() == '/')
-        FFolder.pop_back();
-}
+    : FFolder(WithoutTrailingSlash(folder)), FTool(std::move(tool)) {}
 
 std::string TToolMarks::PathOf(const std::string& name) const {
-    return WithSlash(FFolder) + name;
+    return WithTrailingSlash(FFolder) + name;
 }
 
 bool TToolMarks::HasAttribute(const std::string& path) const {

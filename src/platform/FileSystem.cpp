@@ -21,9 +21,7 @@ void SetError(int* error, int code) {
 }
 
 std::string BaseName(const std::string& path) {
-    std::string p = path;
-    while (p.size() > 1 && p.back() == '/')
-        p.pop_back();
+    const std::string p = WithoutTrailingSlash(path);
     const auto slash = p.rfind('/');
     return slash == std::string::npos ? p : p.substr(slash + 1);
 }
@@ -72,6 +70,19 @@ std::optional<FileInfo> InfoAt(int dirFd, const std::string& path, const std::st
 }
 
 } // namespace
+
+std::string WithTrailingSlash(const std::string& path) {
+    if (path.empty() || path.back() == '/')
+        return path;
+    return path + '/';
+}
+
+std::string WithoutTrailingSlash(const std::string& path) {
+    std::string p = path;
+    while (p.size() > 1 && p.back() == '/')
+        p.pop_back();
+    return p;
+}
 
 std::optional<FileInfo> GetInfo(const std::string& path, int* error) {
     if (path.empty()) {

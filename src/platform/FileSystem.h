@@ -24,6 +24,12 @@ enum FileAttr : std::uint32_t {
     faSymLink = 0x400, // stands for the reparse point
 };
 
+// A path with one "/" at its end, to join a name to; "" stays "" (no folder
+// named) and a path that ends in "/" stays as it is.
+std::string WithTrailingSlash(const std::string& path);
+// A path without the "/"s at its end; the root "/" stays itself.
+std::string WithoutTrailingSlash(const std::string& path);
+
 struct FileInfo {
     std::uint32_t attributes = 0;
     std::int64_t size = 0;       // bytes; 0 for folders

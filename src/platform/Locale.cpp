@@ -27,17 +27,13 @@ NumberSeparators& Current() {
 } // namespace
 
 NumberSeparators SeparatorsFrom(const char* thousands, const char* decimal) {
-    NumberSeparators result{",", "."};
-    if (decimal && *decimal)
-        result.decimal = decimal;
+    const std::string decimalMark = decimal && *decimal ? decimal : ".";
     // A locale without a grouping character (C, pt_PT, bg_BG ...): keep
     // grouping as the program always did, with the mark that is not the
     // decimal one.
     if (thousands && *thousands)
-        result.thousands = thousands;
-    else if (result.decimal == ",")
-        result.thousands = ".";
-    return result;
+        return {thousands, decimalMark};
+    return {decimalMark == "," ? "." : ",", decimalMark};
 }
 
 const NumberSeparators& LocaleSeparators() {

@@ -33,10 +33,8 @@ bool IsListedFile(const std::string& folder, const Platform::DirEntry& entry) {
     return (attrs & Platform::faArchive) != 0;
 }
 
-QString WithoutTrailingSlash(QString folder) {
-    while (folder.size() > 1 && folder.endsWith('/'))
-        folder.chop(1);
-    return folder;
+QString WithoutTrailingSlash(const QString& folder) {
+    return QString::fromStdString(Platform::WithoutTrailingSlash(folder.toStdString()));
 }
 
 // The busy cursor for as long as it lives, once shown.

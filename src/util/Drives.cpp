@@ -90,7 +90,7 @@ std::int64_t VolumeFreeSpace(const Platform::Drive& drive) {
 std::string VolumeLabelText(const Platform::Drive& drive, bool upperCase) {
     Platform::CriticalErrorGuard guard;
     const std::string label = Platform::VolumeLabel(drive);
-    return "[" + (upperCase ? LocaleUpperCase(label) : LocaleLowerCase(label)) + "]";
+    return '[' + (upperCase ? LocaleUpperCase(label) : LocaleLowerCase(label)) + ']';
 }
 
 bool DriveWriteProtected(char16_t letter) {

@@ -152,15 +152,22 @@ std::string FormatReal(long double value, std::uint8_t decimals) {
             if (exponent < 0) {
                 // Below 0.0001: plain fixed point, so a tiny speed or free
                 // space reads "0.00", not a cut mantissa such as "5".
-                text = (negative ? "-0." : "0.") +
-                       std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
+                text = std::string(negative ? "-0." : "0.")
+                           .append(static_cast<std::size_t>(-exponent - 1), '0') +
+                       digits;
             } else {
                 // The cut applies to the mantissa: cutting the whole text
                 // took the exponent with it (1.2345E20 read "1.23").
                 std::string m = digits.substr(0, 1);
-                if (digits.size() > 1 && decimals > 0)
-                    m += "." + digits.substr(1, decimals);
-                return (negative ? "-" : "") + m + "E" + std::to_string(exponent);
+                if (digits.size() > 1 && decimals > 0) {
+                    m += '.';
+                    m += digits.substr(1, decimals);
+                }
+                std::string result(negative ? "-" : "");
+                result += m;
+                result += 'E';
+                result += std::to_string(exponent);
+                return result;
             }
         }
     }

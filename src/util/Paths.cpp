@@ -30,9 +30,7 @@ const char* const kFileErrorHint =
 } // namespace
 
 std::string AddTrailingDelimiter(const std::string& path) {
-    if (path.empty() || path.back() == kDelimiter)
-        return path;
-    return path + kDelimiter;
+    return Platform::WithTrailingSlash(path);
 }
 
 std::string ExtractFilePath(const std::string& path) {

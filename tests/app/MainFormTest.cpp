@@ -161,6 +161,24 @@ private slots:
         QVERIFY(form->Panel2->geometry().top() >= form->pagCrtl->geometry().bottom());
     }
 
+    // The Disk space panel stands at its designed place when its page is
+    // first laid out, and grows with the page from there; a picture of the
+    // window taken before (it hands hidden pages their sizes) changes nothing.
+    void diskSpacePanelGrowsFromItsDesignedPlace() {
+        auto form = StartProgram();
+        form->resize(form->minimumSize());
+        form->grab();
+        form->pagCrtl->setCurrentIndex(3);
+        QTest::qWait(10);
+        auto* page = form->pagCrtl->currentWidget();
+        auto* panel = Control<QWidget>(form, "FreeDiskSpace");
+        QCOMPARE(panel->geometry(), QRect(32, 71, 369, 394));
+        const QSize first = page->size();
+        form->resize(700, 900);
+        QTest::qWait(10);
+        QCOMPARE(panel->size(), QSize(369, 394) + (page->size() - first));
+    }
+
     void windowFitsTheScreen_data() {
         QTest::addColumn<QRect>("available");
         QTest::addColumn<QRect>("expected");

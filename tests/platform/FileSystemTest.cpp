@@ -65,6 +65,19 @@ TEST(ListFolder, MissingFolderReportsTheError) {
     EXPECT_EQ(error, ENOTDIR);
 }
 
+// Every slash at the end goes, never the root itself: a folder that ended in
+// "//" must still name the folder, and "/" must still name the root.
+TEST(FileSystem, TrailingSlashesGoButTheRootStays) {
+    const std::pair<const char*, const char*> cases[] = {{"", ""},
+                                                         {"/", "/"},
+                                                         {"//", "/"},
+                                                         {"a", "a"},
+                                                         {"/mnt/x/", "/mnt/x"},
+                                                         {"/mnt/x//", "/mnt/x"}};
+    for (const auto& [path, expected] : cases)
+        EXPECT_EQ(WithoutTrailingSlash(path), expected) << path;
+}
+
 TEST(FileSystem, SingleStepOperations) {
     TempDir dir;
     EXPECT_TRUE(CreateFolder(dir / "a"));

@@ -116,8 +116,7 @@ void TSpeedTab::BuildDriveRow(QVBoxLayout* page) {
     drvSpeed = new TDriveComboBox(this);
     drvSpeed->setObjectName("drvSpeed");
     Name(lblCheckSpeed, drvSpeed);
-    lblFreeSpace2 = NewLabel(this, "lblFreeSpace2", "-");
-    lblFreeSpace2->setAccessibleName("Free space");
+    lblFreeSpace2 = NewFreeSpaceLabel(this, "lblFreeSpace2");
     row->addWidget(lblCheckSpeed);
     row->addWidget(drvSpeed, 1);
     row->addWidget(lblFreeSpace2);

@@ -2,11 +2,10 @@
 // One tab of the main window. How a new tab plugs in:
 //
 //  1. Its class derives from TTabPage and lives in src/app/tabs/<Name>Tab.h/.cpp
-//     (the shells TSpeedTab, TWipeTab and TMergeTab are already there, with
-//     their factory functions declared in app/tabs/Tabs.h and called by
-//     TMainForm in tab order: fill the shell, do not add a second class;
-//     FormMain needs no change, and further files of a tab go into
-//     src/app/CMakeLists.txt).
+//     (one class per tab: all six are there), with a factory function
+//     declared in app/tabs/Tabs.h. TMainForm::AddPages lists the tabs once,
+//     in tab order; every other step of the window walks that list. A new
+//     tab adds its factory there and its files to src/app/CMakeLists.txt.
 //     The constructor only names the page; Build() creates the controls, lays
 //     them out (short functions, each control with an object name and an
 //     accessible name, see app/FormBuilders.h) and connects the handlers.
@@ -22,13 +21,15 @@
 //  3. Saved settings: override AddSettings and add one row per saved value
 //     (key, control, default) to the binding list, in the order of the
 //     settings table; the same rows load and save (app/SettingsBindings.h).
-//     TMainForm::SettingsRows calls the tabs in the table's order: the window,
-//     generator, Settings, Data wipe, Merge files (Drive speed has no row).
+//     TMainForm::SettingsRows calls the tabs in tab order, except that the
+//     Settings tab follows the generator: the window, generator, Settings,
+//     Data wipe, Merge files (Drive speed and Disk space have no row).
 //     tests/app/SettingsRowsTest.cpp lists the keys in that order and checks
 //     that every row comes back after a restart: add the new keys there.
 //  4. Start-up work after the settings are loaded (the merge tab shows its
 //     first folder): override LateInitialize; TMainForm calls it after all
-//     rows are loaded, in tab order.
+//     rows are loaded, in tab order. FormCreate runs earlier, once the window
+//     is set up (the generator's first size line).
 //  5. Values of another tab only through an accessor: Host().BufferSizes()
 //     for the three buffer sizes of the Settings tab. Never reach into another
 //     tab's widgets. Host().btnMoreClick() is what the logos do.

@@ -132,8 +132,7 @@ void TWipeTab::BuildDriveRow(QVBoxLayout* page) {
     drvWipe->setObjectName("drvWipe");
     drvWipe->setMinimumWidth(220);
     Name(Label2, drvWipe);
-    lblFreeSpace3 = NewLabel(this, "lblFreeSpace3", "-");
-    lblFreeSpace3->setAccessibleName("Free space");
+    lblFreeSpace3 = NewFreeSpaceLabel(this, "lblFreeSpace3");
     lblFreeSpace3->setMinimumWidth(90);
 
     Label9 = NewLabel(this, "Label9", "Number of passes:");

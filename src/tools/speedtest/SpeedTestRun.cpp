@@ -180,7 +180,7 @@ private:
 std::string SpeedText(std::int64_t bytes, std::uint32_t milliseconds, std::uint8_t decimals) {
     const long double mb = static_cast<long double>(bytes) / kMegabyte;
     if (milliseconds == 0)
-        return ">" + QuillTPU::FormatReal(mb / 0.001L, decimals) + "MB/sec";
+        return '>' + QuillTPU::FormatReal(mb / 0.001L, decimals) + "MB/sec";
     return QuillTPU::FormatReal(mb / (milliseconds / 1000.0L), decimals) + "MB/sec";
 }
 

@@ -1,6 +1,7 @@
 #include "tools/wipe/ToolLeftovers.h"
 
 #include "platform/DriveWork.h"
+#include "platform/FileSystem.h"
 #include "util/QuillTPU.h"
 
 #include <cerrno>
@@ -10,16 +11,6 @@
 #include <unistd.h>
 
 namespace Wipe {
-
-namespace {
-
-std::string WithSlash(std::string path) {
-    if (path.empty() || path.back() != '/')
-        path += '/';
-    return path;
-}
-
-} // namespace
 
 int OpenWorkFolder(const std::string& folder, int* error) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -44,7 +35,7 @@ std::optional<RemovedLeftovers> RemoveLeftoversIn(const std::string& folder,
     const int fd = OpenWorkFolder(folder, &error);
     if (fd < 0)
         return std::nullopt;
-    RemovedLeftovers result{WithSlash(folder), tool};
+    RemovedLeftovers result{Platform::WithTrailingSlash(folder), tool};
     result.files = Platform::TToolMarks(folder, tool).RemoveOwn(&result.bytes, breathe);
     struct stat st {};
     result.folderRemoved = ::lstat(folder.c_str(), &st) != 0 && errno == ENOENT;
