@@ -252,9 +252,18 @@ bool TToolMarks::AppendToLedger(int fd, const std::string& name, int* error) {
     text += std::to_string(file->device) + ' ' + std::to_string(file->inode) + ' ' +
             std::to_string(file->birth) + ' ' + name + '\n';
     // The line must outlive a power loss that the tool's data may outlive.
+    // The system may take the line in parts; a part alone is a broken line.
     errno = 0;
-    if (::write(out.Get(), text.data(), text.size()) != static_cast<ssize_t>(text.size()) ||
-        ::fdatasync(out.Get()) != 0) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(out.Get(), text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    if (done < text.size() || ::fdatasync(out.Get()) != 0) {
         const int code = errno == 0 ? ENOSPC : errno;
         // A ledger without its first line would pass for the user's and
         // block the tool for good (a volume that just filled up).

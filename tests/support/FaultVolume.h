@@ -20,6 +20,10 @@ struct FaultPlan {
     bool shortWrites = false;     // every write takes half of what it was given (at least 1 byte)
     int delayMs = 0;              // every call waits this long first
     int vanishOnWrite = 0;        // at the Nth write the volume is unmounted and answers EIO
+    // Read when mounting: > 0 puts the folder behind on a tmpfs of this size,
+    // so that a tool which writes until the volume is full (the wipe) stops
+    // there and not at the end of the test machine's disk.
+    std::int64_t capacity = 0;
 };
 
 class FaultVolume {
