@@ -243,9 +243,11 @@ bool TToolMarks::AppendToLedger(int fd, const std::string& name, int* error) {
         }
         text = Header(*created);
     } else if (errno == EEXIST) {
-        out = OpenOwnLedger(O_RDWR | O_APPEND, nullptr);
+        // A ledger that cannot be read is no user's file: the reason is the disk's.
+        int code = EEXIST;
+        out = OpenOwnLedger(O_RDWR | O_APPEND, nullptr, &code);
         if (!out)
-            return failed(EEXIST);
+            return failed(code);
     } else {
         return failed(errno);
     }
@@ -274,7 +276,7 @@ bool TToolMarks::AppendToLedger(int fd, const std::string& name, int* error) {
     return true;
 }
 
-UniqueFd TToolMarks::OpenOwnLedger(int flags, std::string* text) const {
+UniqueFd TToolMarks::OpenOwnLedger(int flags, std::string* text, int* readError) const {
     UniqueFd fd(::open(PathOf(LedgerName()).c_str(), flags | O_NOFOLLOW | O_CLOEXEC));
     if (!fd)
         return fd;
@@ -287,6 +289,10 @@ UniqueFd TToolMarks::OpenOwnLedger(int flags, std::string* text) const {
         const ssize_t n = ::pread(fd.Get(), chunk, sizeof chunk, at);
         if (n < 0 && errno == EINTR)
             continue;
+        if (n < 0 && readError) {
+            *readError = errno;
+            return UniqueFd();
+        }
         if (n <= 0)
             break;
         content.append(chunk, static_cast<std::size_t>(n));
