@@ -40,7 +40,7 @@ const Cell kCells[] = {
     {"EIO on the 3rd write", {.eioOnWrite = 3}, Expect::Fails, "AutoGen2.Bin", EIO},
     {"EIO on close", {.eioOnClose = true}, Expect::Fails, "AutoGen1.Bin", EIO},
     // The generator neither syncs nor reads back: these faults never reach it.
-    {"EIO on fsync", {.eioOnSync = true}, Expect::Done},
+    {"EIO on fsync", {.eioOnSync = 1}, Expect::Done},
     {"EIO on the 1st read", {.eioOnRead = 1}, Expect::Done},
     {"ENOSPC after 100 KB", {.spaceBytes = 100 * 1024}, Expect::Fails, "AutoGen2.Bin", ENOSPC},
     {"short writes", {.shortWrites = true}, Expect::Done},

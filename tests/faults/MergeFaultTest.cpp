@@ -43,7 +43,7 @@ const Cell kCells[] = {
      Expect::Fails,
      "Cannot write file " + kOutput + kEio},
     // The merge does not flush: a failing fsync never reaches it.
-    {"EIO on fsync", {.eioOnSync = true}, Expect::Done},
+    {"EIO on fsync", {.eioOnSync = 1}, Expect::Done},
     {"EIO on close", {.eioOnClose = true}, Expect::Fails, "Cannot write file " + kOutput + kEio},
     // The copy inside the kernel gives up on a failed read and the blocks
     // read again: a failure that does not last costs the merge nothing.

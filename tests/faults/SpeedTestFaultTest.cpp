@@ -42,14 +42,18 @@ const std::string kEio = std::strerror(EIO);
 
 // A test file of 4 MB: four blocks of 1 MB, each several calls to the
 // volume. The volume keeps no attributes, so the run lists its files in a
-// ledger, whose header is the 1st write and the 1st flush, and which the
-// run reads once before the test file.
+// ledger: its header and the test file's line are the 1st and 2nd write and
+// flush, and the run reads it once before the test file.
 const Cell kCells[] = {
     {"EIO on the 3rd write", {.eioOnWrite = 3}, Expect::Fails, "Cannot write file " + kFile + kEio},
-    {"EIO on fsync",
-     {.eioOnSync = true},
+    {"EIO on every fsync",
+     {.eioOnSync = 1},
      Expect::Fails,
      "Cannot mark the folder \"@/speedtest\" as the speed test's. " + kEio},
+    {"EIO from the 3rd flush on",
+     {.eioOnSync = 3},
+     Expect::Fails,
+     "Cannot flush file " + kFile + kEio},
     {"EIO on close", {.eioOnClose = true}, Expect::Fails, "Cannot close file " + kFile + kEio},
     {"EIO on the 2nd read",
      {.eioOnRead = 2},

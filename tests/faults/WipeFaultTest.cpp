@@ -38,18 +38,22 @@ const std::string kFirstFill = "\"@/wp_binary/1\". ";
 const std::string kEio = std::strerror(EIO);
 
 // Fill files of 1 MB, two passes. The volume keeps no attributes: the run
-// lists its files in a ledger (its header is the 1st write and flush, the
-// line of fill 1 the 2nd write; the append for fill 1 is its 1st read).
+// lists its files in a ledger: its header and the line of fill 1 are the 1st
+// and 2nd write and flush, and the append for fill 1 is its 1st read.
 const Cell kCells[] = {
     {"EIO on the 3rd write",
      {.eioOnWrite = 3},
      Expect::Fails,
      "Cannot write file " + kFirstFill + kEio},
-    {"EIO on fsync",
-     {.eioOnSync = true},
+    {"EIO on every fsync",
+     {.eioOnSync = 1},
      Expect::Fails,
      "Cannot mark file " + kFirstFill.substr(0, kFirstFill.size() - 2) + " as the wipe's own. " +
          kEio},
+    {"EIO from the 3rd flush on",
+     {.eioOnSync = 3},
+     Expect::Fails,
+     "Cannot write file " + kFirstFill + kEio},
     {"EIO on close", {.eioOnClose = true}, Expect::Fails, "Cannot close file " + kFirstFill + kEio},
     {"EIO on the 1st read",
      {.eioOnRead = 1},

@@ -31,6 +31,7 @@ struct FaultVolume::State {
     FaultPlan plan;
     std::atomic<int> writes{0};
     std::atomic<int> reads{0};
+    std::atomic<int> syncs{0};
     std::atomic<std::int64_t> bytes{0};
     std::atomic<bool> vanished{false};
     dev_t device = 0;
@@ -273,7 +274,9 @@ int DoRelease(const char*, fuse_file_info* fi) {
 int DoFsync(const char*, int dataOnly, fuse_file_info* fi) {
     if (const int gone = Enter())
         return gone;
-    if (Self().Plan().eioOnSync)
+    State& s = Self();
+    const int plan = s.Plan().eioOnSync;
+    if (plan > 0 && ++s.syncs >= plan)
         return -EIO;
     const int fd = static_cast<int>(fi->fh);
     return Result(dataOnly ? ::fdatasync(fd) : ::fsync(fd));

@@ -14,7 +14,7 @@
 struct FaultPlan {
     int eioOnWrite = 0;           // the Nth write call (from 1) fails with EIO; 0: none
     int eioOnRead = 0;            // the Nth read call fails with EIO; 0: none
-    bool eioOnSync = false;       // every fsync and fdatasync fails with EIO
+    int eioOnSync = 0;            // from the Nth fsync or fdatasync on, each fails with EIO
     bool eioOnClose = false;      // every close (the flush of the file) fails with EIO
     std::int64_t spaceBytes = -1; // writes beyond this many bytes in all: ENOSPC; -1: none
     bool shortWrites = false;     // every write takes half of what it was given (at least 1 byte)
