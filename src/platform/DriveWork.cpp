@@ -235,18 +235,29 @@ bool TToolMarks::AppendToLedger(int fd, const std::string& name, int* error) {
         }
         text = Header(*created);
     } else if (errno == EEXIST) {
-        out = OpenOwnLedger(O_RDWR | O_APPEND, nullptr);
+        // A ledger that cannot be read is no user's file: the reason is the disk's.
+        int code = EEXIST;
+        out = OpenOwnLedger(O_RDWR | O_APPEND, nullptr, &code);
         if (!out)
-            return failed(EEXIST);
+            return failed(code);
     } else {
         return failed(errno);
     }
     text += std::to_string(file->device) + ' ' + std::to_string(file->inode) + ' ' +
             std::to_string(file->birth) + ' ' + name + '\n';
     // The line must outlive a power loss that the tool's data may outlive.
+    // The system may take the line in parts; a part alone is a broken line.
     errno = 0;
-    if (::write(out.Get(), text.data(), text.size()) != static_cast<ssize_t>(text.size()) ||
-        ::fdatasync(out.Get()) != 0) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(out.Get(), text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    if (done < text.size() || ::fdatasync(out.Get()) != 0) {
         const int code = errno == 0 ? ENOSPC : errno;
         // A ledger without its first line would pass for the user's and
         // block the tool for good (a volume that just filled up).
@@ -257,7 +268,7 @@ bool TToolMarks::AppendToLedger(int fd, const std::string& name, int* error) {
     return true;
 }
 
-UniqueFd TToolMarks::OpenOwnLedger(int flags, std::string* text) const {
+UniqueFd TToolMarks::OpenOwnLedger(int flags, std::string* text, int* readError) const {
     UniqueFd fd(::open(PathOf(LedgerName()).c_str(), flags | O_NOFOLLOW | O_CLOEXEC));
     if (!fd)
         return fd;
@@ -270,6 +281,10 @@ UniqueFd TToolMarks::OpenOwnLedger(int flags, std::string* text) const {
         const ssize_t n = ::pread(fd.Get(), chunk, sizeof chunk, at);
         if (n < 0 && errno == EINTR)
             continue;
+        if (n < 0 && readError) {
+            *readError = errno;
+            return UniqueFd();
+        }
         if (n <= 0)
             break;
         content.append(chunk, static_cast<std::size_t>(n));

@@ -114,7 +114,9 @@ private:
     std::string Header(const FileId& ledger) const;
     // Opens the ledger when it is the tool's (an empty descriptor when there
     // is none, or it is the user's) and reads it whole into *text.
-    UniqueFd OpenOwnLedger(int flags, std::string* text) const;
+    // *readError: the errno of a read that failed (the ledger is not taken
+    // for the user's then).
+    UniqueFd OpenOwnLedger(int flags, std::string* text, int* readError = nullptr) const;
     // The marks of the tool's ledger; nullopt when there is no such ledger.
     // *ledger keeps it open, for a rewrite.
     std::optional<Marks> ReadMarks(UniqueFd* ledger = nullptr) const;

@@ -31,9 +31,16 @@ struct FaultVolume::State {
     FaultPlan plan;
     std::atomic<int> writes{0};
     std::atomic<int> reads{0};
+    std::atomic<int> syncs{0};
     std::atomic<std::int64_t> bytes{0};
     std::atomic<bool> vanished{false};
     dev_t device = 0;
+    bool backingMounted = false;
+    // Before the folder goes, also when the mount failed halfway.
+    ~State() {
+        if (backingMounted)
+            ::umount2(backing.c_str(), MNT_DETACH);
+    }
 
 #if FV_HAVE_FUSE
     struct fuse* fuse = nullptr;
@@ -267,7 +274,9 @@ int DoRelease(const char*, fuse_file_info* fi) {
 int DoFsync(const char*, int dataOnly, fuse_file_info* fi) {
     if (const int gone = Enter())
         return gone;
-    if (Self().Plan().eioOnSync)
+    State& s = Self();
+    const int plan = s.Plan().eioOnSync;
+    if (plan > 0 && ++s.syncs >= plan)
         return -EIO;
     const int fd = static_cast<int>(fi->fh);
     return Result(dataOnly ? ::fdatasync(fd) : ::fsync(fd));
@@ -288,6 +297,9 @@ void* DoInit(fuse_conn_info*, fuse_config* config) {
     config->attr_timeout = 0;
     config->negative_timeout = 0;
     config->use_ino = 1;
+    // A file removed while open goes at once, as on a disk, instead of
+    // waiting under a hidden name that keeps its folder from being removed.
+    config->hard_remove = 1;
     return fuse_get_context()->private_data;
 }
 
@@ -356,7 +368,16 @@ FaultVolume::FaultVolume(const FaultPlan& plan) : FState(std::make_unique<State>
 #if FV_HAVE_FUSE
     if (const auto why = Unavailable())
         throw std::runtime_error(*why);
-    const char* argv[] = {"faultfs", "-o", "fsname=faultfs,subtype=faultfs"};
+    if (plan.capacity > 0) {
+        const std::string size = "size=" + std::to_string(plan.capacity);
+        if (::mount("tmpfs", s.backing.c_str(), "tmpfs", 0, size.c_str()) != 0)
+            throw std::runtime_error("cannot mount a tmpfs at " + s.backing + ": " +
+                                     std::strerror(errno));
+        s.backingMounted = true;
+    }
+    // A source under /dev, as a FUSE driver of a disk shows it: the volume
+    // is a drive then, which the drive tools accept by their volume.
+    const char* argv[] = {"faultfs", "-o", "fsname=/dev/faultfs,subtype=faultfs"};
     fuse_args args = FUSE_ARGS_INIT(3, const_cast<char**>(argv));
     const fuse_operations ops = Operations();
     s.fuse = fuse_new(&args, &ops, sizeof ops, &s);

@@ -14,12 +14,16 @@
 struct FaultPlan {
     int eioOnWrite = 0;           // the Nth write call (from 1) fails with EIO; 0: none
     int eioOnRead = 0;            // the Nth read call fails with EIO; 0: none
-    bool eioOnSync = false;       // every fsync and fdatasync fails with EIO
+    int eioOnSync = 0;            // from the Nth fsync or fdatasync on, each fails with EIO
     bool eioOnClose = false;      // every close (the flush of the file) fails with EIO
     std::int64_t spaceBytes = -1; // writes beyond this many bytes in all: ENOSPC; -1: none
     bool shortWrites = false;     // every write takes half of what it was given (at least 1 byte)
     int delayMs = 0;              // every call waits this long first
     int vanishOnWrite = 0;        // at the Nth write the volume is unmounted and answers EIO
+    // Read when mounting: > 0 puts the folder behind on a tmpfs of this size,
+    // so that a tool which writes until the volume is full (the wipe) stops
+    // there and not at the end of the test machine's disk.
+    std::int64_t capacity = 0;
 };
 
 class FaultVolume {

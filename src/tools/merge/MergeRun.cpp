@@ -1,6 +1,7 @@
 #include "tools/merge/MergeRun.h"
 
 #include "platform/Clock.h"
+#include "platform/Errors.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "tools/merge/FileAppend.h"
@@ -55,7 +56,14 @@ RunOutcome MergeRun::Execute() {
     if (!FileExists(output)) {
         // A new output that cannot be made says why at once ("Permission
         // denied"); the first append would only find it missing.
-        Platform::File::Create(output).Close();
+        try {
+            Platform::File::Create(output).Close();
+        } catch (const StreamWriteError& e) {
+            // The close is the new file's first flush: say which file failed.
+            throw StreamWriteError("Stream write error\r\nCannot write file \"" + output + "\". " +
+                                       Platform::ErrorText(e.Code()),
+                                   e.Code());
+        }
     } else if (!QuillTPU::MessagePresenter().ConfirmUnlessNo(kConfirmCaption, kConfirmText)) {
         // Only an explicit No empties an existing output; Enter, Escape and
         // a closed box keep what it holds. A failure to empty it shows at
