@@ -154,7 +154,7 @@ TEST(JsonCli, EveryFailureIsOneObjectWithTheErrorAndTheExitStatus) {
         {{"frobnicate", "--json"}, 2, "frobnicate"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.args[0] + " " + c.args[2]);
+        SCOPED_TRACE(c.args.front() + " " + c.args.back());
         const CliResult result = RunCli(c.args);
         EXPECT_EQ(result.status, c.status) << result.err;
         const auto values =
