@@ -3,6 +3,7 @@
 // and presenter it runs under, and its entry in the command table.
 #include "cli/TerminalPresenter.h"
 #include "cli/TerminalTaskHost.h"
+#include "util/RunOutcome.h"
 
 #include <cstdio>
 #include <string>
@@ -17,6 +18,21 @@ enum ExitStatus : int {
     kExitUsage = 2,  // wrong usage; nothing was written
     kExitCanceled = 130,
 };
+
+// The exit status of a run that ended so: a declined run (nothing to do, no
+// room, No to a question) failed for a script.
+constexpr int ExitStatusOf(QuillTPU::RunOutcome outcome) {
+    switch (outcome) {
+    case QuillTPU::RunOutcome::Done:
+        return kExitDone;
+    case QuillTPU::RunOutcome::Canceled:
+        return kExitCanceled;
+    case QuillTPU::RunOutcome::Failed:
+    case QuillTPU::RunOutcome::Declined:
+        break;
+    }
+    return kExitFailed;
+}
 
 struct Context {
     TerminalTaskHost& host;

@@ -274,8 +274,7 @@ int RunGenerate(const std::vector<std::string>& args, Context& context) {
     const std::uint64_t start = Platform::NanoClock();
     const Generator::RunOutcome outcome = run.Execute();
     const double seconds = static_cast<double>(Platform::NanoClock() - start) / 1e9;
-    switch (outcome) {
-    case Generator::RunOutcome::Done:
+    if (outcome == Generator::RunOutcome::Done) {
         context.host.SetStatus(done);
         if (context.json) {
             context.host.Finish();
@@ -285,14 +284,8 @@ int RunGenerate(const std::vector<std::string>& args, Context& context) {
                          JsonStrings(CreatedNames(inputs, before)).c_str(),
                          static_cast<long long>(TotalBytes(inputs)), JsonReal(seconds, 3).c_str());
         }
-        return kExitDone;
-    case Generator::RunOutcome::Canceled:
-        return kExitCanceled;
-    case Generator::RunOutcome::Failed:
-    case Generator::RunOutcome::Stopped:
-        break;
     }
-    return kExitFailed;
+    return ExitStatusOf(outcome);
 }
 
 } // namespace Cli

@@ -376,12 +376,10 @@ int RunMerge(const std::vector<std::string>& args, Context& context) {
     } catch (const StreamReadError& e) {
         throw StreamReadError(WithoutFirstLine(e.what()), e.Code());
     }
-    if (outcome == Merge::RunOutcome::Stopped) {
+    if (outcome == Merge::RunOutcome::Canceled)
         context.host.SetStatus(QuillTPU::kCanceledStatus);
-        return kExitCanceled;
-    }
     if (outcome != Merge::RunOutcome::Done)
-        return kExitFailed;
+        return ExitStatusOf(outcome);
     if (context.json) {
         // What the run left out (a file that became the output meanwhile)
         // and what it merged, with its size now and the separator.

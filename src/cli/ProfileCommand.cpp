@@ -99,14 +99,7 @@ int RunProfile(const std::vector<std::string>& args, Context& context) {
         std::fprintf(context.out, "\n]}\n");
     }
     FlushOutput(context.out);
-    switch (outcome) {
-    case Profile::RunOutcome::Done:
-        return kExitDone;
-    case Profile::RunOutcome::Canceled:
-        return kExitCanceled;
-    default:
-        return kExitFailed;
-    }
+    return ExitStatusOf(outcome);
 }
 
 } // namespace Cli

@@ -155,14 +155,7 @@ int RunSpeed(const std::vector<std::string>& args, Context& context) {
                      PhaseJson("write", bytes, write, log.Milliseconds("Write speed: ")).c_str(),
                      PhaseJson("read", bytes, read, log.Milliseconds("Read speed: ")).c_str());
     }
-    switch (outcome) {
-    case SpeedTest::RunOutcome::Done:
-        return kExitDone;
-    case SpeedTest::RunOutcome::Canceled:
-        return kExitCanceled;
-    default:
-        return kExitFailed;
-    }
+    return ExitStatusOf(outcome);
 }
 
 } // namespace Cli

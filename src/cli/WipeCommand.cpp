@@ -125,8 +125,7 @@ int RunWipe(const std::vector<std::string>& args, Context& context) {
     const std::uint64_t start = Platform::NanoClock();
     const Wipe::RunOutcome outcome = run.Execute();
     const double seconds = static_cast<double>(Platform::NanoClock() - start) / 1e9;
-    switch (outcome) {
-    case Wipe::RunOutcome::Done:
+    if (outcome == Wipe::RunOutcome::Done) {
         if (context.json) {
             context.host.Finish();
             std::string line = "{\"letter\": ";
@@ -139,14 +138,8 @@ int RunWipe(const std::vector<std::string>& args, Context& context) {
             line += "], \"seconds\": " + JsonReal(seconds, 3) + "}\n";
             std::fputs(line.c_str(), context.out);
         }
-        return kExitDone;
-    case Wipe::RunOutcome::Canceled:
-        return kExitCanceled;
-    case Wipe::RunOutcome::Failed:
-    case Wipe::RunOutcome::Stopped:
-        break;
     }
-    return kExitFailed;
+    return ExitStatusOf(outcome);
 }
 
 } // namespace Cli

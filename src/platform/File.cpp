@@ -18,6 +18,31 @@ std::string ErrorText(int code) {
     return text ? std::string(text) : std::string("Unknown error ") + std::to_string(code);
 }
 
+std::string FileErrorText(const char* action, const std::string& name, int code) {
+    return std::string("Cannot ") + action + " file \"" + name + "\". " + ErrorText(code);
+}
+
+std::size_t WriteAll(int fd, const void* buffer, std::size_t count, int* error) noexcept {
+    const auto* in = static_cast<const char*>(buffer);
+    std::size_t done = 0;
+    *error = 0;
+    while (done < count) {
+        const ssize_t n = ::write(fd, in + done, count - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            *error = errno;
+            break;
+        }
+        if (n == 0) {
+            *error = ENOSPC;
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
 namespace {
 
 // Files are opened without blocking, so that a pipe or socket under a file's
@@ -123,24 +148,7 @@ std::size_t File::Read(void* buffer, std::size_t count) {
 }
 
 std::size_t File::WriteSome(const void* buffer, std::size_t count, int* error) noexcept {
-    const auto* in = static_cast<const char*>(buffer);
-    std::size_t done = 0;
-    *error = 0;
-    while (done < count) {
-        const ssize_t n = ::write(FFd, in + done, count - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            *error = errno;
-            break;
-        }
-        if (n == 0) {
-            *error = ENOSPC;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return done;
+    return WriteAll(FFd, buffer, count, error);
 }
 
 void File::Write(const void* buffer, std::size_t count) {

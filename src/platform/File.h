@@ -9,6 +9,14 @@ namespace Platform {
 
 // The system's text for an errno value.
 std::string ErrorText(int code);
+// The text a failed file step shows: Cannot <action> file "<name>". <reason>
+// (action: "create", "write", "read", "flush", "close", ...).
+std::string FileErrorText(const char* action, const std::string& name, int code);
+
+// Writes all of count bytes to fd, going on after a signal and a short
+// write. Returns the bytes written; fewer with *error set (an errno; ENOSPC
+// when the system took nothing and named no reason).
+std::size_t WriteAll(int fd, const void* buffer, std::size_t count, int* error) noexcept;
 
 enum class OpenMode {
     Read,      // existing file, read only

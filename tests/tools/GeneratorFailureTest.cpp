@@ -26,7 +26,7 @@ void ExpectStoppedCleanly(const RecordingTaskHost& host, int beeps) {
 TEST_F(GeneratorTest, EmptyFillTextStopsBeforeAnything) {
     inputs.randomContent = false; // the fill text chosen, or neither choice marked
     inputs.fillText.clear();
-    EXPECT_EQ(Run(), RunOutcome::Stopped);
+    EXPECT_EQ(Run(), RunOutcome::Declined);
     ASSERT_EQ(presenter.shown.size(), 1u);
     EXPECT_EQ(presenter.shown[0].text, Generator::kEmptyTextMessage);
     EXPECT_EQ(host.events, (std::vector<std::string>{"BeginTask", "ClearCancel", "EndTask"}));
@@ -42,7 +42,7 @@ TEST_F(GeneratorTest, EmptyFillTextIsNoObstacleToRandomContent) {
 
 TEST_F(GeneratorTest, EmptyOutputFolderStopsWithTheFolderMessage) {
     inputs.output.clear();
-    EXPECT_EQ(Run(), RunOutcome::Stopped);
+    EXPECT_EQ(Run(), RunOutcome::Declined);
     ASSERT_EQ(presenter.shown.size(), 1u);
     EXPECT_EQ(presenter.shown[0].text.rfind("Cannot create folder: ", 0), 0u);
     EXPECT_EQ(host.events, (std::vector<std::string>{"BeginTask", "ClearCancel", "EndTask"}));
@@ -168,7 +168,7 @@ TEST_F(GeneratorTest, PatternNamesStayInTheFolderAndNeverWriteThroughALink) {
         presenter.shown.clear();
         inputs.patternName = name;
         inputs.patternExtension = ext;
-        EXPECT_EQ(Run(), RunOutcome::Stopped);
+        EXPECT_EQ(Run(), RunOutcome::Declined);
         ASSERT_EQ(presenter.shown.size(), 1u);
         EXPECT_EQ(
             presenter.shown[0].text.rfind(ext == "a/b" ? "The extension" : "The file name", 0), 0u);
@@ -217,7 +217,7 @@ TEST_F(GeneratorTest, ARunLargerThanTheFreeSpaceAsksFirst) {
     for (const bool yes : {false, true}) {
         presenter.answer = yes;
         presenter.questions.clear();
-        EXPECT_EQ(Run(), yes ? RunOutcome::Done : RunOutcome::Stopped);
+        EXPECT_EQ(Run(), yes ? RunOutcome::Done : RunOutcome::Declined);
         ASSERT_EQ(presenter.questions.size(), 1u);
         EXPECT_EQ(presenter.questions[0],
                   "Confirm|The files need 12.0 MB, but only 10.0 MB is free on this drive.\r\n"

@@ -163,7 +163,7 @@ TEST_F(MergeRunTest, NoListedFileWarnsAndTouchesNothing) {
     for (const bool outputExists : {false, true}) {
         if (outputExists)
             out.Write("Merge Output File.txt", "keep");
-        EXPECT_EQ(Run(), RunOutcome::NoFiles);
+        EXPECT_EQ(Run(), RunOutcome::Declined);
         ASSERT_EQ(presenter.shown.size(), 1u);
         EXPECT_EQ(presenter.shown[0].kind, QuillTPU::MessageKind::Warning);
         EXPECT_EQ(presenter.shown[0].text, "You need at least one file!");
@@ -233,7 +233,7 @@ TEST_F(MergeRunTest, OutputAmongItsSourcesIsLeftOutOrKept) {
             inputs.files.push_back(listed);
             List({{"3.txt", "three"}});
             presenter.answer = yes;
-            EXPECT_EQ(Run(), yes ? RunOutcome::Done : RunOutcome::OutputListed);
+            EXPECT_EQ(Run(), yes ? RunOutcome::Done : RunOutcome::Declined);
             EXPECT_EQ(ReadAll(inputs.output), yes ? "old|one|three|" : "old|");
             if (yes) {
                 EXPECT_EQ(host.Status(), "Not merged, being the output file: \"" + listed + "\"");
@@ -377,7 +377,7 @@ TEST_F(MergeRunTest, StopIsSeenWithinALargeFile) {
     int checks = 0;
     // Before the first file, before the second, then between pieces.
     stop = [&] { return ++checks == 3; };
-    EXPECT_EQ(Run(), RunOutcome::Stopped);
+    EXPECT_EQ(Run(), RunOutcome::Canceled);
     EXPECT_EQ(checks, 3);
     EXPECT_EQ(std::filesystem::file_size(inputs.output), static_cast<std::uintmax_t>(2 + piece));
 }

@@ -65,7 +65,7 @@ TEST(PinnedDrive, AnotherMountAtTheChosenPlaceIsNotReady) {
         inputs.chosen = {*chosen, volume->MountPoint()};
         if (std::string(c.tool) == "wipe") {
             Wipe::WipeRun run(host, inputs);
-            EXPECT_EQ(run.Execute(), Wipe::RunOutcome::Stopped);
+            EXPECT_EQ(run.Execute(), Wipe::RunOutcome::Declined);
         } else {
             SpeedTest::SpeedTestRun run(host, inputs, inputs);
             EXPECT_EQ(run.Execute(), SpeedTest::RunOutcome::Failed);
@@ -101,7 +101,7 @@ TEST(PinnedDrive, NoWorkingPlaceForTheUserIsToldApartFromAWriteProtectedDisk) {
         Inputs inputs;
         inputs.chosen = {*chosen, {}};
         Wipe::WipeRun run(host, inputs);
-        EXPECT_EQ(run.Execute(), Wipe::RunOutcome::Stopped);
+        EXPECT_EQ(run.Execute(), Wipe::RunOutcome::Declined);
         ASSERT_EQ(presenter.shown.size(), 1u);
         const std::string& text = presenter.shown[0].text;
         EXPECT_EQ(text.rfind(Wipe::kWriteProtectedMessage, 0), 0u) << text;

@@ -159,8 +159,8 @@ TEST(ProfileRunTest, RefusesAVolumeWithoutDirectIoOrRoomBeforeAnyFigure) {
         RunOutcome outcome;
         std::string message;
     };
-    for (const Case& c : {Case{ram.Path(), 2, RunOutcome::Refused, "refuses direct I/O"},
-                          Case{small->MountPoint(), 64, RunOutcome::NoSpace,
+    for (const Case& c : {Case{ram.Path(), 2, RunOutcome::Declined, "refuses direct I/O"},
+                          Case{small->MountPoint(), 64, RunOutcome::Declined,
                                "Not enough free space to perform the write test"}}) {
         SCOPED_TRACE(c.message);
         RecordingTaskHost host;

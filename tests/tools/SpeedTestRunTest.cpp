@@ -162,9 +162,9 @@ TEST_F(SpeedTestRunTest, TestSizeAgainstFreeSpace) {
         std::int64_t free;
         RunOutcome outcome;
     };
-    for (const Case& c : {Case{1, MB, RunOutcome::Done}, Case{1, MB - 1, RunOutcome::NoSpace},
-                          Case{2048, 2048 * MB - 1, RunOutcome::NoSpace},
-                          Case{50000, 50000 * MB - 1, RunOutcome::NoSpace}}) {
+    for (const Case& c : {Case{1, MB, RunOutcome::Done}, Case{1, MB - 1, RunOutcome::Declined},
+                          Case{2048, 2048 * MB - 1, RunOutcome::Declined},
+                          Case{50000, 50000 * MB - 1, RunOutcome::Declined}}) {
         SCOPED_TRACE(std::to_string(c.mb) + " MB, " + std::to_string(c.free) + " free");
         log.lines.clear();
         presenter.shown.clear();
@@ -368,7 +368,7 @@ TEST_F(SpeedTestRunTest, AnUnreadableTestFileIsReportedWithoutASpeed) {
 
 TEST_F(SpeedTestRunTest, NoDriveOrADriveThatIsNotThere) {
     inputs.letter = 0;
-    EXPECT_EQ(Run(), RunOutcome::Stopped);
+    EXPECT_EQ(Run(), RunOutcome::Declined);
     EXPECT_TRUE(log.lines.empty());
     EXPECT_EQ(Messages(), std::vector<std::string>{kNoDriveMessage});
 
@@ -399,7 +399,7 @@ TEST_F(SpeedTestRunTest, RealTmpfsOfTheTestSize) {
         inputs.mb = mb;
         log.lines.clear();
         presenter.shown.clear();
-        EXPECT_EQ(Run(), mb == 2 ? RunOutcome::Done : RunOutcome::NoSpace);
+        EXPECT_EQ(Run(), mb == 2 ? RunOutcome::Done : RunOutcome::Declined);
         EXPECT_EQ(log.lines.at(3), "Free space: 0.00GB"); // 2 MB, cut, not a whole number
         EXPECT_EQ(log.Holds(kReadLine), mb == 2);
         EXPECT_TRUE(fs::is_empty(volume->MountPoint()));
@@ -456,7 +456,7 @@ TEST_F(SpeedTestRunTest, AVolumeThatCannotTakeTheFileIsRefusedBeforeTheClock) {
     inputs.mb = 4;
     int clockReadings = 0;
     onTick = [&](std::size_t) { ++clockReadings; };
-    EXPECT_EQ(Run(), RunOutcome::NoSpace);
+    EXPECT_EQ(Run(), RunOutcome::Declined);
     EXPECT_EQ(Messages(), std::vector<std::string>{kNoSpaceMessage});
     EXPECT_EQ(clockReadings, 0);
     EXPECT_FALSE(log.Holds(kWriteLine));

@@ -284,7 +284,7 @@ TEST_P(WipeTest, UsersFilesStayAndALinkedFolderIsRefused) {
             fs::create_directory_symlink(elsewhere, work);
         else
             std::ofstream(work) << "a file";
-        EXPECT_EQ(Run(), RunOutcome::Stopped);
+        EXPECT_EQ(Run(), RunOutcome::Declined);
         ASSERT_FALSE(presenter.shown.empty());
         EXPECT_EQ(presenter.shown.back().text, Wipe::kCannotWriteMessage);
         EXPECT_TRUE(fs::is_empty(elsewhere));
@@ -408,7 +408,7 @@ TEST(WipeChecks, MemoryAndLeftovers) {
         Wipe::WipeRun run(host, inputs);
         run.SetFreeSpaceQuery([](int*) -> std::optional<std::int64_t> { return 100 * MB; });
         run.SetMemoryQuery([]() -> std::optional<std::int64_t> { return 10 * MB; });
-        EXPECT_EQ(run.Execute(), RunOutcome::Stopped);
+        EXPECT_EQ(run.Execute(), RunOutcome::Declined);
         ASSERT_EQ(presenter.shown.size(), 1u);
         EXPECT_EQ(presenter.shown[0].text.rfind("The wipe needs 64.0 MB of memory", 0), 0u);
         EXPECT_FALSE(fs::exists(work));

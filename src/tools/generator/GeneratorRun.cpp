@@ -36,10 +36,6 @@ int WriteAll(Platform::File& file, const std::uint8_t* data, std::size_t count) 
     return error;
 }
 
-std::string FileErrorText(const char* action, const std::string& name, int code) {
-    return std::string("Cannot ") + action + " file \"" + name + "\". " + Platform::ErrorText(code);
-}
-
 bool IsSymbolicLink(const std::string& path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
@@ -66,15 +62,15 @@ RunOutcome GeneratorRun::Execute() {
     // marked; it needs at least one character.
     if (!FInputs.RandomContent() && FInputs.FillText().empty()) {
         QuillTPU::ShowPlainMessage(kEmptyTextMessage);
-        return RunOutcome::Stopped;
+        return RunOutcome::Declined;
     }
     if (!FInputs.RandomName() && !PatternStaysInFolder())
-        return RunOutcome::Stopped;
+        return RunOutcome::Declined;
     if (QuillTPU::EnsureFolder(FInputs.OutputFolder()) == -1)
-        return RunOutcome::Stopped; // EnsureFolder has told the user why
+        return RunOutcome::Declined; // EnsureFolder has told the user why
     const std::int64_t count = FInputs.NumberOfFiles();
     if (!RoomOrConsent(size, count))
-        return RunOutcome::Stopped;
+        return RunOutcome::Declined;
     if (FHost.CancelRequested()) {
         task.End();
         FHost.SetStatus(kCanceledStatus);
@@ -339,7 +335,7 @@ RunOutcome GeneratorRun::Fail(const std::string& message) {
 }
 
 RunOutcome GeneratorRun::FileFailure(const char* action, const std::string& name, int code) {
-    return Fail(FileErrorText(action, name, code));
+    return Fail(Platform::FileErrorText(action, name, code));
 }
 
 std::uint8_t* GeneratorRun::Buffer(std::size_t length) {

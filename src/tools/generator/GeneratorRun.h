@@ -3,6 +3,7 @@
 // under the task contract (busy state, progress, Cancel) of the host.
 #include "platform/File.h"
 #include "tools/generator/GeneratorInputs.h"
+#include "util/RunOutcome.h"
 #include "util/TaskHost.h"
 #include "util/TaskScope.h"
 
@@ -24,12 +25,7 @@ inline constexpr const char* kEmptyTextMessage =
 inline constexpr const char* kProgressHint =
     "MB. (Hint: Increase the buffer size to speed up the process)";
 
-enum class RunOutcome {
-    Done,     // every file written, "Done in ..." and the beep
-    Canceled, // the user pressed Cancel
-    Failed,   // a file could not be created, written or closed
-    Stopped,  // an input check failed before the first file
-};
+using QuillTPU::RunOutcome;
 
 class GeneratorRun {
 public:

@@ -47,7 +47,7 @@ MergeRun::MergeRun(QuillTPU::ITaskHost& host, IMergeInputs& inputs)
 RunOutcome MergeRun::Execute() {
     if (FInputs.ListedFiles().empty()) {
         QuillTPU::ShowWarningMessage(kNoFilesMessage);
-        return RunOutcome::NoFiles;
+        return RunOutcome::Declined;
     }
     if (FCodeset.empty())
         FCodeset = UserCodeset();
@@ -76,7 +76,7 @@ RunOutcome MergeRun::Execute() {
                 QuillTPU::MessageKind::Warning, "Warning",
                 "The output file is one of the files to merge:\r\n" + output +
                     "\r\nIt was not emptied, and nothing was merged.");
-            return RunOutcome::OutputListed;
+            return RunOutcome::Declined;
         }
         QuillTPU::StringToFile(output, std::string(), true);
     }
@@ -88,13 +88,13 @@ RunOutcome MergeRun::Execute() {
     merged.SetStopCheck(FStop);
     for (std::int64_t i = 0; i < count; ++i) {
         if (FStop && FStop())
-            return RunOutcome::Stopped;
+            return RunOutcome::Canceled;
         const bool lookUp = ShowProgress(i, count - 1);
         const std::string& name = files[static_cast<std::size_t>(i)];
         const std::string source = QuillTPU::AddTrailingDelimiter(FInputs.Folder()) + name;
         const AppendResult result = merged.AppendFile(source, FInputs.OutputName(), lookUp);
         if (result == AppendResult::Stopped)
-            return RunOutcome::Stopped;
+            return RunOutcome::Canceled;
         if (result == AppendResult::IsOutput) {
             leftOut.push_back(name); // neither it nor a separator
             continue;

@@ -5,6 +5,7 @@
 // the status line.
 #include "tools/merge/FileAppend.h"
 #include "tools/merge/MergeInputs.h"
+#include "util/RunOutcome.h"
 #include "util/TaskHost.h"
 
 #include <cstdint>
@@ -21,12 +22,7 @@ inline constexpr const char* kConfirmText =
 // The separator used until the user changes it.
 inline constexpr const char* kDefaultSeparator = "\r\n==== New file ===\r\n\r\n";
 
-enum class RunOutcome {
-    Done,         // every listed file appended (but the output itself), each with the separator
-    NoFiles,      // the list was empty: the warning, and nothing touched
-    OutputListed, // No to emptying an output that is listed: a warning, nothing touched
-    Stopped,      // the stop check said so; what was written stays
-};
+using QuillTPU::RunOutcome;
 
 class MergeRun {
 public:

@@ -280,7 +280,7 @@ RunOutcome ProfileRun::Execute() {
     };
     auto noSpace = [&] {
         QuillTPU::ShowWarningMessage(SpeedTest::kNoSpaceMessage);
-        return finish(RunOutcome::NoSpace);
+        return finish(RunOutcome::Declined);
     };
 
     const std::string drive = FInputs.DriveName();
@@ -324,7 +324,7 @@ RunOutcome ProfileRun::Execute() {
     if (!*direct) {
         if (errno == EINVAL || errno == EOPNOTSUPP) {
             QuillTPU::ShowErrorMessage(refused);
-            return finish(RunOutcome::Refused);
+            return finish(RunOutcome::Declined);
         }
         return fail("Cannot open file \"" + work.file + "\". " + Platform::ErrorText(errno));
     }
@@ -364,7 +364,7 @@ RunOutcome ProfileRun::Execute() {
     fill.fileSize = FFileSize;
     fill.timed = false;
     RunOutcome outcome = Take(direct->Get(), fill);
-    if (outcome == RunOutcome::Refused) {
+    if (outcome == RunOutcome::Declined) {
         QuillTPU::ShowErrorMessage(refused);
         return finish(outcome);
     }
@@ -473,7 +473,7 @@ RunOutcome ProfileRun::Take(int fd, Pass& pass) {
                 if (outcome == RunOutcome::Done) {
                     // A refusal shows at the first request on some file systems.
                     if (first && c.result == -EINVAL) {
-                        outcome = RunOutcome::Refused;
+                        outcome = RunOutcome::Declined;
                     } else {
                         outcome = RunOutcome::Failed;
                         FFailure = std::string("Cannot ") + (figure.write ? "write" : "read") +

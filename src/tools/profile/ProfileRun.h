@@ -5,6 +5,7 @@
 // in the speed test's work folder. Runs under the task contract of the host.
 #include "tools/profile/IoEngine.h"
 #include "tools/profile/ProfileInputs.h"
+#include "util/RunOutcome.h"
 #include "util/TaskHost.h"
 
 #include <array>
@@ -61,13 +62,7 @@ private:
     long double FSum = 0;
 };
 
-enum class RunOutcome {
-    Done,     // eight figures taken
-    NoSpace,  // the volume cannot take the test file; nothing written
-    Refused,  // the volume refuses direct I/O; no figure can be honest
-    Canceled, // Cancel or a stop signal seen; the test file is gone
-    Failed,   // a step failed; the message box says which and why
-};
+using QuillTPU::RunOutcome;
 
 class ProfileRun {
 public:

@@ -197,7 +197,7 @@ RunOutcome SpeedTestRun::Execute() {
     const std::optional<Platform::ChosenDrive> chosen = FInputs.Drive();
     if (!chosen) {
         QuillTPU::ShowPlainMessage(kNoDriveMessage);
-        return RunOutcome::Stopped;
+        return RunOutcome::Declined;
     }
     Session session(chosen->drive);
     // The drive is fixed here by its volume, before anything else: a volume
@@ -229,7 +229,7 @@ RunOutcome SpeedTestRun::Execute() {
         session.Cleanup();
         switch (outcome) {
         case RunOutcome::Done:
-        case RunOutcome::NoSpace:
+        case RunOutcome::Declined:
             FHost.SetStatus(kDoneStatus);
             break;
         case RunOutcome::Canceled:
@@ -237,8 +237,6 @@ RunOutcome SpeedTestRun::Execute() {
             break;
         case RunOutcome::Failed:
             FHost.SetStatus(QuillTPU::kFailedStatus);
-            break;
-        case RunOutcome::Stopped:
             break;
         }
         return outcome;
@@ -250,7 +248,7 @@ RunOutcome SpeedTestRun::Execute() {
     };
     auto noSpace = [&] {
         QuillTPU::ShowWarningMessage(kNoSpaceMessage);
-        return finish(RunOutcome::NoSpace);
+        return finish(RunOutcome::Declined);
     };
     const std::string drive = session.DriveName();
 

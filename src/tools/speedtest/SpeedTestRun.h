@@ -4,6 +4,7 @@
 // drive, and logs the speeds. Runs under the task contract of the host.
 #include "platform/File.h"
 #include "tools/speedtest/SpeedTestInputs.h"
+#include "util/RunOutcome.h"
 #include "util/TaskHost.h"
 
 #include <cstdint>
@@ -27,13 +28,7 @@ inline constexpr std::size_t kReadChunkBytes = 61440;
 // The zero block the write hands to the system, again and again.
 inline constexpr std::size_t kWriteBlockBytes = 1048576;
 
-enum class RunOutcome {
-    Done,     // both speeds logged
-    NoSpace,  // the volume cannot take the test size; nothing timed
-    Canceled, // Cancel or a stop signal seen; the test file is gone
-    Failed,   // a step failed; the message box says which and why
-    Stopped,  // no drive chosen, or no test size
-};
+using QuillTPU::RunOutcome;
 
 class SpeedTestRun {
 public:

@@ -92,7 +92,7 @@ RunOutcome WipeRun::Run(QuillTPU::TaskScope& scope) {
     auto stop = [&](const std::string& message) {
         QuillTPU::ShowErrorMessage(message);
         scope.End();
-        return RunOutcome::Stopped;
+        return RunOutcome::Declined;
     };
 
     // The run keeps to the chosen volume from here on, whatever is mounted
@@ -140,11 +140,11 @@ RunOutcome WipeRun::Run(QuillTPU::TaskScope& scope) {
                                    " are available.\r\nPlease choose a smaller buffer size on "
                                    "the Settings tab.");
         scope.End();
-        return RunOutcome::Stopped;
+        return RunOutcome::Declined;
     }
     if (!TakeWorkFolder()) {
         scope.End();
-        return RunOutcome::Stopped;
+        return RunOutcome::Declined;
     }
     FPattern = std::make_unique_for_overwrite<std::uint8_t[]>(
         static_cast<std::size_t>(std::max<std::int64_t>(FPatternLength, 1)));

@@ -3,6 +3,7 @@
 // volume with files of a random pattern, flushed to the drive, and deletes
 // them again, pass after pass, under the task contract of the host.
 #include "tools/wipe/WipeInputs.h"
+#include "util/RunOutcome.h"
 #include "util/TaskHost.h"
 
 #include <cstddef>
@@ -26,12 +27,7 @@ inline constexpr const char* kNoWorkingPlaceMessage =
 inline constexpr const char* kCannotWriteMessage = "Cannot write to disk";
 inline constexpr const char* kDoneStatus = "Done";
 
-enum class RunOutcome {
-    Done,     // every pass written and deleted, "Done"
-    Canceled, // the user pressed Cancel; the pass's files are deleted
-    Failed,   // a file, the free-space query or the work folder failed mid-run
-    Stopped,  // a check failed before anything was written
-};
+using QuillTPU::RunOutcome;
 
 class WipeRun {
 public:
