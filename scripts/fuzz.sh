@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 build_dir=${FUZZ_BUILD_DIR:-build-fuzz}
 seconds=${FUZZ_SECONDS:-20}
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(filemask mountinfo arguments texts numbers)
+[ ${#targets[@]} -eq 0 ] && targets=(filemask mountinfo arguments texts numbers pathrequest)
 
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)

@@ -6,15 +6,12 @@
 // it: the next character replaces the
 // suggestion, Enter accepts it (and adds "/" to a folder). Names match
 // case-sensitively, as Linux names are: matching "d" to "Documents" would
-// complete to a path that does not exist.
+// complete to a path that does not exist. What completes to what is decided
+// in PathRequest.h; this class is the widget around it.
 #include <QLineEdit>
 
 #include <cstdint>
-#include <functional>
-#include <optional>
 #include <set>
-#include <string>
-#include <vector>
 
 enum TAttributesFile { peaReadOnly, peaHidden, peaSysFile, peaDirectory, peaArchive };
 using TAttributesFiles = std::set<TAttributesFile>;
@@ -33,13 +30,6 @@ public:
     // The attribute word of a set: read-only 0x01, hidden 0x02, system
     // 0x04, folder 0x10, archive 0x20.
     static std::uint32_t AttributesToMask(const TAttributesFiles& attributes);
-
-    // The name to complete prefix to, from a folder's names in the file
-    // system's order: the name equal to prefix when it is offered, else the
-    // first offered name that begins with it.
-    static std::optional<std::string>
-    BestMatch(const std::vector<std::string>& names, const std::string& prefix,
-              const std::function<bool(const std::string&)>& offered);
 
 signals:
     // Every change of the text, typed or set by the program; raised before
