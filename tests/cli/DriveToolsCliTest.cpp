@@ -11,6 +11,7 @@
 #include <thread>
 
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 
 namespace fs = std::filesystem;
@@ -178,11 +179,14 @@ TEST(DriveToolsCli, EveryVolumeIsListedAndTestedAlsoBeyondZ) {
 // although the volume's root is closed to him.
 TEST(DriveToolsCli, APlainUsersFolderNamedAsPathIsWhereTheToolsWork) {
     std::string why;
-    const auto volume = TestVolume::Tmpfs(8 * 1048576, false, &why, "mode=0555");
+    const auto volume = TestVolume::Tmpfs(8 * 1048576, false, &why);
     if (!volume)
         GTEST_SKIP() << why;
     const std::string mine = volume->MountPoint() + "/mine";
     ASSERT_EQ(::mkdir(mine.c_str(), 0777), 0);
+    // Closed after the folder is made: a plain user who mounted the volume
+    // owns its root and could not make it otherwise.
+    ASSERT_EQ(::chmod(volume->MountPoint().c_str(), 0555), 0);
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"wipe", "--passes", "1", "--buffer", "1MB", mine},
           std::vector<std::string>{"speed", "--size", "1MB", mine}}) {

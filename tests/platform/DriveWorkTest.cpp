@@ -1,6 +1,7 @@
 #include "platform/DriveWork.h"
 #include "platform/VolumeQuery.h"
 
+#include "PrivateMounts.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -181,8 +182,8 @@ TEST(DriveWork, WorkingPlaceAndPinnedVolume) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_TRUE(PinLetter('Q'));
 
-    if (!RunningAsRoot())
-        GTEST_SKIP() << "mounting over the folder needs root";
+    if (!MayMount())
+        GTEST_SKIP() << "mounting over the folder needs root or a user namespace";
     // A volume mounted over the drive's folder is another volume.
     ASSERT_EQ(::mount("tmpfs", dir.Path().c_str(), "tmpfs", 0, "size=1M"), 0);
     EXPECT_FALSE(StillMounted(*volume));

@@ -1,6 +1,7 @@
 // Runs that stop: failed input checks, and files that cannot be created or
 // written. None of them may end with "Done in" or the beep.
 #include "GeneratorFixture.h"
+#include "PrivateMounts.h"
 
 #include "platform/VolumeQuery.h"
 
@@ -118,8 +119,8 @@ TEST_F(GeneratorTest, OutputFolderEmptiedDuringTheRunStopsIt) {
 
 // A volume that fills up in the middle of the third file.
 TEST_F(GeneratorTest, FullVolumeStopsTheRunWithTheMessage) {
-    if (!RunningAsRoot())
-        GTEST_SKIP() << "mounting a small volume needs root";
+    if (!MayMount())
+        GTEST_SKIP() << "mounting a small volume needs root or a user namespace";
     TempDir mountPoint;
     if (::mount("fvtest", mountPoint.Path().c_str(), "tmpfs", 0, "size=1m") != 0)
         GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);

@@ -3,6 +3,7 @@
 // volumes of a known size.
 #include "tools/speedtest/SpeedTestRun.h"
 #include "../components/TestVolume.h"
+#include "PrivateMounts.h"
 #include "RecordingPresenter.h"
 #include "RecordingTaskHost.h"
 #include "TempDir.h"
@@ -384,8 +385,8 @@ TEST_F(SpeedTestRunTest, NoDriveOrADriveThatIsNotThere) {
 // ---- On real volumes (root) --------------------------------------------------
 
 TEST_F(SpeedTestRunTest, RealTmpfsOfTheTestSize) {
-    if (!RunningAsRoot())
-        GTEST_SKIP() << "mounting a tmpfs needs root";
+    if (!MayMount())
+        GTEST_SKIP() << "mounting a tmpfs needs root or a user namespace";
     for (const std::int32_t mb : {2, 3}) {
         SCOPED_TRACE(std::to_string(mb) + " MB on 2 MB");
         std::string why;
@@ -443,8 +444,8 @@ TEST_F(SpeedTestRunTest, BothPhasesAreTimedToTheDrive) {
 // clock starts: the warning of a test size over the free space, nothing
 // timed, nothing left.
 TEST_F(SpeedTestRunTest, AVolumeThatCannotTakeTheFileIsRefusedBeforeTheClock) {
-    if (!RunningAsRoot())
-        GTEST_SKIP() << "mounting a tmpfs needs root";
+    if (!MayMount())
+        GTEST_SKIP() << "mounting a tmpfs needs root or a user namespace";
     std::string why;
     const auto volume = TestVolume::Tmpfs(1 * MB, false, &why);
     if (!volume)
