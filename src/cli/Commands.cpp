@@ -1,33 +1,39 @@
 // The command table: names, usage lines and help texts. The man page
-// (ferrovane-cli.1) says the same in more words; keep the two in step.
+// (ferrovane-cli.1) says the same in more words; keep the two in step (a
+// test holds its ranges and defaults to the tools' own).
 #include "cli/Command.h"
+#include "cli/ToolBounds.h"
+#include "tools/generator/GeneratorInputs.h"
+#include "tools/profile/ProfileInputs.h"
+#include "tools/speedtest/SpeedTestInputs.h"
+#include "tools/wipe/WipeInputs.h"
 
 namespace Cli {
 
 namespace {
 
-constexpr const char* kGenerateHelp =
+constexpr const char* kGenerateHelpPattern =
     R"(Creates N files of SIZE bytes each in FOLDER (made when missing).
 
 Options:
-  --count N          number of files, 1 to 2100000000 (default 50)
-  --size SIZE        size of every file (default 1024MB); SIZE is a whole
+  --count N          number of files, {} to {} (default {})
+  --size SIZE        size of every file (default {}); SIZE is a whole
                      number with B, KB, MB or GB, powers of 1024: 4812B,
-                     1433KB, 10MB, 1GB; the number is 1 to 10000000
+                     1433KB, 10MB, 1GB; the number is {} to {}
   --random-names     names "Stackwell " + counter + random number + ".bin",
                      never replacing a file (default)
-  --name NAME        names NAME + counter + "." + EXT (default AutoGen);
-  --ext EXT          EXT defaults to Bin; either may be empty; a file of the
+  --name NAME        names NAME + counter + "." + EXT (default {});
+  --ext EXT          EXT defaults to {}; either may be empty; a file of the
                      same name is replaced
   --random           pseudo-random content (default)
   --text TEXT        the text repeated to the size; "\n" is a line break,
-                     written as CR LF; at most 1024 characters, each written
+                     written as CR LF; at most {} characters, each written
                      as one byte (the low 8 bits of its code), as the window
                      writes them
   --text-file PATH   the same with the UTF-8 text of a regular file, as it is
-  --unique           append 1024 random bytes to every file (with --text or
+  --unique           append {} random bytes to every file (with --text or
                      --text-file only)
-  --buffer SIZE      block size, 1KB to 100MB in whole KB (default 10MB);
+  --buffer SIZE      block size, {} to {} in whole KB (default {});
                      progress and Ctrl+C are seen between blocks
   --yes              create the files even when they need more than the free
                      space of FOLDER's volume (asked on a terminal otherwise)
@@ -48,15 +54,15 @@ Options:
                      kind (fixed, removable, network, cdrom, ram, unknown)
 )";
 
-constexpr const char* kSpeedHelp =
+constexpr const char* kSpeedHelpPattern =
     R"(Measures how fast the volume that holds PATH writes and reads: writes a test
 file into a work folder of its own on that volume, reads it back around the
 file cache, prints the log lines with both speeds in MB per second, and
 removes its folder again. Nothing of yours is touched.
 
 Options:
-  --size SIZE        the test file's size, 1MB to 50000MB in whole MB
-                     (default 256MB)
+  --size SIZE        the test file's size, {} to {} in whole MB
+                     (default {})
   --json             print one JSON object instead of the log: letter,
                      mountPoint, testSizeMB, writeMBps, readMBps (numbers;
                      a phase faster than the clock shows its lower bound),
@@ -67,27 +73,27 @@ Ctrl+C stops the test between its phases; its test file is removed.
 
   --profile          the full test instead: eight direct-I/O figures
                      (sequential 1 MiB at queue depth 8 and 1, random 4 KiB
-                     at depth 32 and 1, read and write), each 5s after 1s of
+                     at depth 32 and 1, read and write), each {}s after {}s of
                      warm-up; --json gives engine, fileSize, seconds and
                      results (pattern, operation, blockSize, queueDepth,
                      threads, bytesPerSecond, iops, meanLatencyUs,
                      p99LatencyUs); Ctrl+C stops it at once
-  --seconds S        seconds per figure (with --profile; default 5)
-  --warmup S         warm-up before each figure (with --profile; default 1)
+  --seconds S        seconds per figure (with --profile; default {})
+  --warmup S         warm-up before each figure (with --profile; default {})
   --engine E         io_uring or libaio (with --profile; default: io_uring,
                      libaio where io_uring is refused)
 )";
 
-constexpr const char* kWipeHelp =
+constexpr const char* kWipeHelpPattern =
     R"(Overwrites the free space of the volume that holds PATH, so that files
 deleted earlier cannot be recovered: fills it with files of a random pattern,
 flushed to the drive, and deletes them again, pass after pass. Files of yours
 are never touched. Other programs may find the volume full while a pass runs.
 
 Options:
-  --passes N         the number of passes, 1 to 16 (default 2)
+  --passes N         the number of passes, {} to {} (default {})
   --buffer SIZE      the size of each fill file and of the pattern in memory,
-                     1MB to 50000MB in whole MB (default 64MB)
+                     {} to {} in whole MB (default {})
   --json             print one JSON object at the end: letter, volume,
                      passes, bytesPerPass, seconds
 Ctrl+C stops the wipe after the current file; its fill is deleted.
@@ -116,6 +122,48 @@ OUTPUT is written to without a question; a FIFO or block device is refused.
 Ctrl+C stops between two files; the output keeps what was written.
 )";
 
+std::string Whole(std::int64_t value) {
+    return std::to_string(value);
+}
+
+// Help texts last as long as the command table that points into them.
+const std::string& GenerateHelp() {
+    using namespace Generator;
+    static const std::string text =
+        Fill(kGenerateHelpPattern,
+             {Whole(kNumberOfFiles.minimum), Whole(kNumberOfFiles.maximum),
+              Whole(kNumberOfFiles.defaultValue),
+              WholeSize(kSizeNumber.defaultValue * static_cast<std::int64_t>(kDefaultSizeUnit)),
+              Whole(kSizeNumber.minimum), Whole(kSizeNumber.maximum), kDefaultPatternName,
+              kDefaultPatternExtension, Whole(kFillTextLimit), Whole(kUniqueTail),
+              WholeSize(kBufferSizeKB.minimum * 1024LL), WholeSize(kBufferSizeKB.maximum * 1024LL),
+              WholeSize(kBufferSizeKB.defaultValue * 1024LL)});
+    return text;
+}
+
+const std::string& SpeedHelp() {
+    using SpeedTest::kTestSizeMB;
+    static const std::string text =
+        Fill(kSpeedHelpPattern, {WholeSize(kTestSizeMB.minimum * 1048576LL),
+                                 WholeSize(kTestSizeMB.maximum * 1048576LL),
+                                 WholeSize(kTestSizeMB.defaultValue * 1048576LL),
+                                 Seconds(Profile::kMeasureSeconds.defaultValue),
+                                 Seconds(Profile::kWarmupSeconds.defaultValue),
+                                 Seconds(Profile::kMeasureSeconds.defaultValue),
+                                 Seconds(Profile::kWarmupSeconds.defaultValue)});
+    return text;
+}
+
+const std::string& WipeHelp() {
+    using namespace Wipe;
+    static const std::string text = Fill(
+        kWipeHelpPattern,
+        {Whole(kPasses.minimum), Whole(kPasses.maximum), Whole(kPasses.defaultValue),
+         WholeSize(kBufferSizeMB.minimum * 1048576LL), WholeSize(kBufferSizeMB.maximum * 1048576LL),
+         WholeSize(kBufferSizeMB.defaultValue * 1048576LL)});
+    return text;
+}
+
 } // namespace
 
 const std::vector<Command>& Commands() {
@@ -124,11 +172,11 @@ const std::vector<Command>& Commands() {
          "generate [--count N] [--size SIZE] [--random-names | --name NAME --ext EXT] "
          "[--random | --text TEXT | --text-file PATH] [--unique] [--buffer SIZE] [--yes] "
          "[--json] FOLDER",
-         "create files of an exact size", kGenerateHelp, &RunGenerate},
+         "create files of an exact size", GenerateHelp().c_str(), &RunGenerate},
         {"speed", "speed [--profile] [--size SIZE] [--json] PATH",
-         "write and read speed of the volume that holds PATH", kSpeedHelp, &RunSpeed},
+         "write and read speed of the volume that holds PATH", SpeedHelp().c_str(), &RunSpeed},
         {"wipe", "wipe [--passes N] [--buffer SIZE] [--json] PATH",
-         "overwrite the free space of the volume that holds PATH", kWipeHelp, &RunWipe},
+         "overwrite the free space of the volume that holds PATH", WipeHelp().c_str(), &RunWipe},
         {"space", "space [--json]", "free and total space of every drive", kSpaceHelp, &RunSpace},
         {"merge",
          "merge [--mask MASKS] [--separator TEXT] [--append | --replace] [--json] FOLDER "

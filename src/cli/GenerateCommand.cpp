@@ -3,9 +3,11 @@
 #include "cli/Arguments.h"
 #include "cli/Command.h"
 #include "cli/Support.h"
+#include "cli/ToolBounds.h"
 #include "platform/Clock.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
+#include "platform/UniqueFd.h"
 #include "tools/generator/GeneratorRun.h"
 #include "util/QuillTPU.h"
 
@@ -23,30 +25,19 @@ namespace Cli {
 
 namespace {
 
-// The window's defaults, as a first start shows them.
-constexpr std::int64_t kDefaultCount = 50;
-constexpr std::int64_t kDefaultSizeBytes = 1024 * 1048576LL;
-constexpr const char* kDefaultName = "AutoGen";
-constexpr const char* kDefaultExtension = "Bin";
-constexpr std::int64_t kDefaultBufferKB = 10240;
-// The window's ranges.
-constexpr std::int64_t kMaxCount = 2100000000;
-constexpr std::int64_t kMaxSizeNumber = 10000000;
-constexpr std::int64_t kMaxBufferKB = 102400;
-constexpr std::size_t kFillTextLimit = 1024;
-constexpr std::int64_t kUniqueTailBytes = 1024;
-
 class CliGeneratorInputs final : public Generator::IGeneratorInputs {
 public:
-    std::int64_t size = kDefaultSizeBytes;
-    std::int32_t count = kDefaultCount;
+    // The window's defaults, as a first start shows them.
+    std::int64_t size = Generator::kSizeNumber.defaultValue *
+                        static_cast<std::int64_t>(Generator::kDefaultSizeUnit);
+    std::int32_t count = Generator::kNumberOfFiles.defaultValue;
     std::string folder;
-    bool randomName = true;
-    std::string name = kDefaultName;
-    std::string extension = kDefaultExtension;
-    bool randomContent = true;
+    bool randomName = Generator::kDefaultRandomName;
+    std::string name = Generator::kDefaultPatternName;
+    std::string extension = Generator::kDefaultPatternExtension;
+    bool randomContent = Generator::kDefaultRandomContent;
     std::u16string text;
-    std::int32_t bufferKB = kDefaultBufferKB;
+    std::int32_t bufferKB = Generator::kBufferSizeKB.defaultValue;
     bool unique = false;
 
     std::int64_t FileSize() override { return size; }
@@ -83,19 +74,16 @@ constexpr std::size_t kFillTextMaxBytes = kFillTextLimit * 3;
 // /dev/zero never ends. Reads one byte past what the limit can need, so a
 // huge file is never held in memory.
 std::string ReadTextFile(const std::string& path) {
-    int fd;
+    Platform::UniqueFd file;
     do
-        fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    while (fd < 0 && errno == EINTR);
+        file = Platform::UniqueFd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    while (!file && errno == EINTR);
     // A file that is not there or cannot be read is a failure, as with
     // cat; what it holds is the user's choice, a usage matter.
-    if (fd < 0)
+    if (!file)
         throw std::runtime_error("--text-file: cannot read \"" + path +
                                  "\": " + Platform::ErrorText(errno));
-    const struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
+    const int fd = file.Get();
     struct stat info {};
     if (::fstat(fd, &info) != 0)
         throw std::runtime_error("--text-file: cannot read \"" + path +
@@ -140,7 +128,7 @@ std::string AbsoluteFolder(const std::string& folder) {
 
 // The size line's figures: one file (with its unique tail) times the count.
 std::int64_t TotalBytes(const CliGeneratorInputs& inputs) {
-    const std::int64_t perFile = inputs.size + (inputs.unique ? kUniqueTailBytes : 0);
+    const std::int64_t perFile = inputs.size + (inputs.unique ? Generator::kUniqueTail : 0);
     return SaturatingProduct(perFile, inputs.count);
 }
 
@@ -176,59 +164,74 @@ std::vector<std::string> CreatedNames(const CliGeneratorInputs& inputs,
     return names;
 }
 
-} // namespace
+std::vector<OptionRule> GenerateRules() {
+    using namespace Generator;
+    return {
+        {"--count", true,
+         Fill("a whole number from {} to {}",
+              {std::to_string(kNumberOfFiles.minimum), std::to_string(kNumberOfFiles.maximum)})},
+        {"--size", true, kSizeForms},
+        {"--random-names", false, ""},
+        {"--name", true, "the name before the running number (may be empty)"},
+        {"--ext", true, "the extension after the running number (may be empty)"},
+        {"--random", false, ""},
+        {"--text", true, "the fill text (\\n is a line break)"},
+        {"--text-file", true, "a file whose UTF-8 text fills the files"},
+        {"--unique", false, ""},
+        {"--buffer", true,
+         Fill("{} to {} in whole KB (for example {})",
+              {WholeSize(kBufferSizeKB.minimum * 1024LL), WholeSize(kBufferSizeKB.maximum * 1024LL),
+               WholeSize(kBufferSizeKB.defaultValue * 1024LL)})},
+        {"--yes", false, ""},
+        {"--json", false, ""},
+    };
+}
 
-int RunGenerate(const std::vector<std::string>& args, Context& context) {
-    const Arguments arguments(
-        {
-            {"--count", true, "a whole number from 1 to 2100000000"},
-            {"--size", true, kSizeForms},
-            {"--random-names", false, ""},
-            {"--name", true, "the name before the running number (may be empty)"},
-            {"--ext", true, "the extension after the running number (may be empty)"},
-            {"--random", false, ""},
-            {"--text", true, "the fill text (\\n is a line break)"},
-            {"--text-file", true, "a file whose UTF-8 text fills the files"},
-            {"--unique", false, ""},
-            {"--buffer", true, "1KB to 100MB in whole KB (for example 10MB)"},
-            {"--yes", false, ""},
-            {"--json", false, ""},
-        },
-        args);
-    arguments.OneOf({"--random-names", "--name"});
-    arguments.OneOf({"--random-names", "--ext"});
-    arguments.OneOf({"--random", "--text", "--text-file"});
-
-    CliGeneratorInputs inputs;
-    inputs.folder = AbsoluteFolder(arguments.Single("FOLDER"));
+// --count and --size: the window's ranges.
+void ParseNumbers(const Arguments& arguments, CliGeneratorInputs& inputs) {
+    using namespace Generator;
     if (const auto count = arguments.Value("--count"))
-        inputs.count = static_cast<std::int32_t>(ParseWhole("--count", *count, 1, kMaxCount));
+        inputs.count = static_cast<std::int32_t>(
+            ParseWhole("--count", *count, kNumberOfFiles.minimum, kNumberOfFiles.maximum));
     if (const auto text = arguments.Value("--size")) {
         const Size size = ParseSize("--size", *text);
-        if (size.number < 1 || size.number > kMaxSizeNumber)
-            throw UsageError("--size " + *text + ": the number must be 1 to " +
-                             std::to_string(kMaxSizeNumber) + " (with B, KB, MB or GB)");
+        if (size.number < kSizeNumber.minimum || size.number > kSizeNumber.maximum)
+            throw UsageError("--size " + *text + ": the number must be " +
+                             std::to_string(kSizeNumber.minimum) + " to " +
+                             std::to_string(kSizeNumber.maximum) + " (with B, KB, MB or GB)");
         inputs.size = size.bytes;
     }
-    if (arguments.Has("--name") || arguments.Has("--ext")) {
-        inputs.randomName = false;
-        inputs.name = arguments.Value("--name").value_or(kDefaultName);
-        inputs.extension = arguments.Value("--ext").value_or(kDefaultExtension);
-        if (inputs.name.find('/') != std::string::npos ||
-            inputs.extension.find('/') != std::string::npos)
-            throw UsageError("--name and --ext are parts of a file name and hold no \"/\"");
-    }
+}
+
+// --name and --ext: a pattern instead of random names.
+void ParseNaming(const Arguments& arguments, CliGeneratorInputs& inputs) {
+    if (!arguments.Has("--name") && !arguments.Has("--ext"))
+        return;
+    inputs.randomName = false;
+    inputs.name = arguments.Value("--name").value_or(Generator::kDefaultPatternName);
+    inputs.extension = arguments.Value("--ext").value_or(Generator::kDefaultPatternExtension);
+    if (inputs.name.find('/') != std::string::npos ||
+        inputs.extension.find('/') != std::string::npos)
+        throw UsageError("--name and --ext are parts of a file name and hold no \"/\"");
+}
+
+// --unique and --buffer: how each file is written.
+void ParseWriting(const Arguments& arguments, CliGeneratorInputs& inputs) {
     if (arguments.Has("--unique")) {
         // As in the window: random content differs from file to file anyway.
         if (!arguments.Has("--text") && !arguments.Has("--text-file"))
             throw UsageError("--unique goes with --text or --text-file");
         inputs.unique = true;
     }
+    using Generator::kBufferSizeKB;
     if (const auto buffer = arguments.Value("--buffer"))
-        inputs.bufferKB = static_cast<std::int32_t>(
-            ParseSizeIn("--buffer", *buffer, 1024, "KB", 1, kMaxBufferKB));
-    // The text file last: a wrong command line is told as such before a
-    // missing file fails.
+        inputs.bufferKB = static_cast<std::int32_t>(ParseSizeIn(
+            "--buffer", *buffer, 1024, "KB", kBufferSizeKB.minimum, kBufferSizeKB.maximum));
+}
+
+// The text file last: a wrong command line is told as such before a
+// missing file fails.
+void ReadFillText(const Arguments& arguments, CliGeneratorInputs& inputs) {
     if (const auto text = arguments.Value("--text")) {
         inputs.randomContent = false;
         inputs.text = FillText("--text", UnescapeText(*text));
@@ -236,29 +239,33 @@ int RunGenerate(const std::vector<std::string>& args, Context& context) {
         inputs.randomContent = false;
         inputs.text = FillText("--text-file", ReadTextFile(*path));
     }
+}
 
-    // Ask before a run that would fill the volume; an unknown free space
-    // does not ask.
+// Asks before a run that would fill the volume; an unknown free space does
+// not ask. False when the answer is No.
+bool RoomOrConsent(const CliGeneratorInputs& inputs, bool yes, Context& context) {
     const std::int64_t total = TotalBytes(inputs);
-    if (const auto free = FreeBytesFor(inputs.folder); free && total > *free) {
-        context.presenter.SetAnswer(arguments.Has("--yes") ? std::optional<bool>(true)
-                                                           : std::nullopt);
-        context.presenter.SetAnswerHint("Give --yes to create them anyway.");
-        const std::string question = "The files need " + QuillTPU::FormatSize(total) +
-                                     ", but only " + QuillTPU::FormatSize(*free) +
-                                     " is free on this drive.\r\nCreate them anyway?";
-        if (!context.presenter.Confirm("Confirm", question))
-            return CancelSignalled() ? kExitCanceled : kExitFailed;
-        // The run asks the same question; the user has answered it here.
-        context.presenter.SetAnswer(true);
-    }
-    if (CancelSignalled())
-        return kExitCanceled;
+    const auto free = FreeBytesFor(inputs.folder);
+    if (!free || total <= *free)
+        return true;
+    context.presenter.SetAnswer(yes ? std::optional<bool>(true) : std::nullopt);
+    context.presenter.SetAnswerHint("Give --yes to create them anyway.");
+    const std::string question = "The files need " + QuillTPU::FormatSize(total) + ", but only " +
+                                 QuillTPU::FormatSize(*free) +
+                                 " is free on this drive.\r\nCreate them anyway?";
+    if (!context.presenter.Confirm("Confirm", question))
+        return false;
+    // The run asks the same question; the user has answered it here.
+    context.presenter.SetAnswer(true);
+    return true;
+}
 
+// The run under a host that counts files where the window says "Done in"
+// after every one: a terminal says so once, at the end, so a failure is
+// never preceded by it.
+int Generate(CliGeneratorInputs& inputs, Context& context) {
     const auto before = context.json && inputs.randomName ? RandomNamed(inputs.folder)
                                                           : std::map<std::string, std::int64_t>();
-    // The window says "Done in" after every file; a terminal says so once,
-    // at the end, so a failure is never preceded by it.
     std::int64_t written = 0;
     std::string done;
     const std::string count = QuillTPU::FormatInteger(inputs.count);
@@ -274,18 +281,38 @@ int RunGenerate(const std::vector<std::string>& args, Context& context) {
     const std::uint64_t start = Platform::NanoClock();
     const Generator::RunOutcome outcome = run.Execute();
     const double seconds = static_cast<double>(Platform::NanoClock() - start) / 1e9;
-    if (outcome == Generator::RunOutcome::Done) {
-        context.host.SetStatus(done);
-        if (context.json) {
-            context.host.Finish();
-            std::fprintf(context.out,
-                         "{\"folder\": %s, \"files\": %s, \"bytes\": %lld, \"seconds\": %s}\n",
-                         JsonString(inputs.folder).c_str(),
-                         JsonStrings(CreatedNames(inputs, before)).c_str(),
-                         static_cast<long long>(TotalBytes(inputs)), JsonReal(seconds, 3).c_str());
-        }
+    if (outcome != Generator::RunOutcome::Done)
+        return ExitStatusOf(outcome);
+    context.host.SetStatus(done);
+    if (context.json) {
+        context.host.Finish();
+        std::fprintf(
+            context.out, "{\"folder\": %s, \"files\": %s, \"bytes\": %lld, \"seconds\": %s}\n",
+            JsonString(inputs.folder).c_str(), JsonStrings(CreatedNames(inputs, before)).c_str(),
+            static_cast<long long>(TotalBytes(inputs)), JsonReal(seconds, 3).c_str());
     }
     return ExitStatusOf(outcome);
+}
+
+} // namespace
+
+int RunGenerate(const std::vector<std::string>& args, Context& context) {
+    const Arguments arguments(GenerateRules(), args);
+    arguments.OneOf({"--random-names", "--name"});
+    arguments.OneOf({"--random-names", "--ext"});
+    arguments.OneOf({"--random", "--text", "--text-file"});
+
+    CliGeneratorInputs inputs;
+    inputs.folder = AbsoluteFolder(arguments.Single("FOLDER"));
+    ParseNumbers(arguments, inputs);
+    ParseNaming(arguments, inputs);
+    ParseWriting(arguments, inputs);
+    ReadFillText(arguments, inputs);
+    if (!RoomOrConsent(inputs, arguments.Has("--yes"), context))
+        return CancelSignalled() ? kExitCanceled : kExitFailed;
+    if (CancelSignalled())
+        return kExitCanceled;
+    return Generate(inputs, context);
 }
 
 } // namespace Cli

@@ -4,6 +4,7 @@
 #include "cli/Command.h"
 #include "cli/DriveArgument.h"
 #include "cli/Support.h"
+#include "cli/ToolBounds.h"
 #include "platform/DriveWork.h"
 #include "tools/profile/ProfileRun.h"
 
@@ -15,16 +16,19 @@ namespace Cli {
 
 namespace {
 
-constexpr std::int64_t kDefaultSizeMB = 256;
-constexpr std::int64_t kMaxSizeMB = 50000;
-
-// Seconds as a decimal number in [low, high].
-double ParseSeconds(const std::string& option, const std::string& text, double low, double high) {
+// Seconds as a decimal number within bounds; the default when not given.
+double ParseSeconds(const Arguments& arguments, const std::string& option,
+                    const QuillTPU::Bounds<double>& bounds) {
+    const auto text = arguments.Value(option);
+    if (!text)
+        return bounds.defaultValue;
     char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || !std::isfinite(value) || value < low || value > high)
-        throw UsageError(option + " takes seconds from " + std::to_string(low) + " to " +
-                         std::to_string(high) + ", such as 5 or 0.5 (got \"" + text + "\")");
+    const double value = std::strtod(text->c_str(), &end);
+    if (text->empty() || *end != '\0' || !std::isfinite(value) || value < bounds.minimum ||
+        value > bounds.maximum)
+        throw UsageError(option + " takes seconds from " + std::to_string(bounds.minimum) + " to " +
+                         std::to_string(bounds.maximum) + ", such as 5 or 0.5 (got \"" + *text +
+                         "\")");
     return value;
 }
 
@@ -39,22 +43,19 @@ std::string Number(double value) {
 int RunProfile(const std::vector<std::string>& args, Context& context) {
     const Arguments arguments(
         {{"--profile", false, ""},
-         {"--size", true, "the test file's size, 1MB to 50000MB in whole MB (default 256MB)"},
-         {"--seconds", true, "seconds per figure (default 5)"},
-         {"--warmup", true, "seconds of warm-up before each figure (default 1)"},
+         TestSizeRule(),
+         {"--seconds", true,
+          "seconds per figure (default " + Seconds(Profile::kMeasureSeconds.defaultValue) + ")"},
+         {"--warmup", true,
+          "seconds of warm-up before each figure (default " +
+              Seconds(Profile::kWarmupSeconds.defaultValue) + ")"},
          {"--engine", true, "io_uring or libaio"},
          {"--json", false, ""}},
         args);
     const std::string path = arguments.Single("PATH");
-    std::int64_t sizeMB = kDefaultSizeMB;
-    if (const auto size = arguments.Value("--size"))
-        sizeMB = ParseSizeIn("--size", *size, 1048576, "MB", 1, kMaxSizeMB);
-    double seconds = 5;
-    if (const auto text = arguments.Value("--seconds"))
-        seconds = ParseSeconds("--seconds", *text, 0.01, 3600);
-    double warmup = 1;
-    if (const auto text = arguments.Value("--warmup"))
-        warmup = ParseSeconds("--warmup", *text, 0, 3600);
+    const std::int64_t sizeMB = TestSizeMB(arguments);
+    const double seconds = ParseSeconds(arguments, "--seconds", Profile::kMeasureSeconds);
+    const double warmup = ParseSeconds(arguments, "--warmup", Profile::kWarmupSeconds);
     Profile::EngineChoice engine = Profile::EngineChoice::Automatic;
     if (const auto text = arguments.Value("--engine")) {
         if (*text == "io_uring")

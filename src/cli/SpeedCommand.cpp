@@ -4,6 +4,7 @@
 #include "cli/Command.h"
 #include "cli/DriveArgument.h"
 #include "cli/Support.h"
+#include "cli/ToolBounds.h"
 #include "platform/Clock.h"
 #include "platform/DriveTable.h"
 #include "tools/speedtest/SpeedTestRun.h"
@@ -19,9 +20,6 @@
 namespace Cli {
 
 namespace {
-
-constexpr std::int64_t kDefaultSizeMB = 256;
-constexpr std::int64_t kMaxSizeMB = 50000;
 
 class CliSpeedInputs final : public SpeedTest::ISpeedTestInputs {
 public:
@@ -118,14 +116,9 @@ std::string JsonNumber(const std::string& figure) {
 int RunSpeed(const std::vector<std::string>& args, Context& context) {
     if (std::find(args.begin(), args.end(), "--profile") != args.end())
         return RunProfile(args, context);
-    const Arguments arguments(
-        {{"--size", true, "the test file's size, 1MB to 50000MB in whole MB (default 256MB)"},
-         {"--json", false, ""}},
-        args);
+    const Arguments arguments({TestSizeRule(), {"--json", false, ""}}, args);
     const std::string path = arguments.Single("PATH");
-    std::int64_t sizeMB = kDefaultSizeMB;
-    if (const auto size = arguments.Value("--size"))
-        sizeMB = ParseSizeIn("--size", *size, 1048576, "MB", 1, kMaxSizeMB);
+    const std::int64_t sizeMB = TestSizeMB(arguments);
     const Platform::ChosenDrive drive = DriveArgument("PATH", path);
     const bool json = arguments.Has("--json");
     if (CancelSignalled())

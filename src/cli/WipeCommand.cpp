@@ -3,6 +3,7 @@
 #include "cli/Command.h"
 #include "cli/DriveArgument.h"
 #include "cli/Support.h"
+#include "cli/ToolBounds.h"
 #include "platform/Clock.h"
 #include "tools/wipe/WipeRun.h"
 
@@ -15,11 +16,6 @@
 namespace Cli {
 
 namespace {
-
-constexpr std::int64_t kDefaultPasses = 2;
-constexpr std::int64_t kMaxPasses = 16;
-constexpr std::int64_t kDefaultBufferMB = 64;
-constexpr std::int64_t kMaxBufferMB = 50000;
 
 class CliWipeInputs final : public Wipe::IWipeInputs {
 public:
@@ -89,17 +85,28 @@ private:
 } // namespace
 
 int RunWipe(const std::vector<std::string>& args, Context& context) {
-    const Arguments arguments({{"--passes", true, "the number of passes, 1 to 16 (default 2)"},
-                               {"--buffer", true, "1MB to 50000MB in whole MB (default 64MB)"},
-                               {"--json", false, ""}},
-                              args);
+    using Wipe::kBufferSizeMB;
+    using Wipe::kPasses;
+    const Arguments arguments(
+        {{"--passes", true,
+          Fill("the number of passes, {} to {} (default {})",
+               {std::to_string(kPasses.minimum), std::to_string(kPasses.maximum),
+                std::to_string(kPasses.defaultValue)})},
+         {"--buffer", true,
+          Fill("{} to {} in whole MB (default {})",
+               {WholeSize(kBufferSizeMB.minimum * 1048576LL),
+                WholeSize(kBufferSizeMB.maximum * 1048576LL),
+                WholeSize(kBufferSizeMB.defaultValue * 1048576LL)})},
+         {"--json", false, ""}},
+        args);
     const std::string path = arguments.Single("PATH");
-    std::int64_t passes = kDefaultPasses;
+    std::int64_t passes = kPasses.defaultValue;
     if (const auto text = arguments.Value("--passes"))
-        passes = ParseWhole("--passes", *text, 1, kMaxPasses);
-    std::int64_t bufferMB = kDefaultBufferMB;
+        passes = ParseWhole("--passes", *text, kPasses.minimum, kPasses.maximum);
+    std::int64_t bufferMB = kBufferSizeMB.defaultValue;
     if (const auto text = arguments.Value("--buffer"))
-        bufferMB = ParseSizeIn("--buffer", *text, 1048576, "MB", 1, kMaxBufferMB);
+        bufferMB = ParseSizeIn("--buffer", *text, 1048576, "MB", kBufferSizeMB.minimum,
+                               kBufferSizeMB.maximum);
     Platform::ChosenDrive drive = DriveArgument("PATH", path);
     if (CancelSignalled())
         return kExitCanceled;

@@ -11,6 +11,7 @@
 #include "toolkit/TImage.h"
 #include "toolkit/TMemo.h"
 #include "toolkit/TSpinEdit.h"
+#include "tools/generator/GeneratorInputs.h"
 #include "util/Checks.h"
 #include "util/QuillTPU.h"
 
@@ -80,20 +81,21 @@ void TGeneratorTab::FormCreate() {
 // The saved values of this tab, in the settings table's order. The design
 // values above (5 files of 100 MB, "c:\", "BIN") show only until these load.
 void TGeneratorTab::AddSettings(TSettingsBindings& rows) {
-    rows.Add("spnNumberOfFile", spnNumberOfFile, 50);
-    rows.Add("spnSizeOfFile", spnSizeOfFile, 1024);
-    rows.Add("edtFileName", edtFileName, "AutoGen");
+    using namespace Generator;
+    rows.Add("spnNumberOfFile", spnNumberOfFile, kNumberOfFiles.defaultValue);
+    rows.Add("spnSizeOfFile", spnSizeOfFile, kSizeNumber.defaultValue);
+    rows.Add("edtFileName", edtFileName, kDefaultPatternName);
     // The program's folder, unless the user may not write there (an installed copy).
     rows.Add("edtOutput", edtOutput, QString::fromStdString(QuillTPU::DefaultOutputFolder()));
-    rows.Add("edtFileExt", edtFileExt, "Bin");
-    rows.Add("radB", radB, false);
-    rows.Add("radKB", radKB, false);
-    rows.Add("radMB", radMB, true);
-    rows.Add("radGB", radGB, false);
-    rows.Add("radRandomName", radRandomName, true);
-    rows.Add("radRandomContent", radRandomContent, true);
-    rows.Add("radFillWithThis", radFillWithThis, false);
-    rows.Add("radPatern", radPatern, false);
+    rows.Add("edtFileExt", edtFileExt, kDefaultPatternExtension);
+    rows.Add("radB", radB, kDefaultSizeUnit == SizeUnit::B);
+    rows.Add("radKB", radKB, kDefaultSizeUnit == SizeUnit::KB);
+    rows.Add("radMB", radMB, kDefaultSizeUnit == SizeUnit::MB);
+    rows.Add("radGB", radGB, kDefaultSizeUnit == SizeUnit::GB);
+    rows.Add("radRandomName", radRandomName, kDefaultRandomName);
+    rows.Add("radRandomContent", radRandomContent, kDefaultRandomContent);
+    rows.Add("radFillWithThis", radFillWithThis, !kDefaultRandomContent);
+    rows.Add("radPatern", radPatern, !kDefaultRandomName);
     // The unique tail belongs to the fill text; a stored check mark without
     // it would add a tail the tab does not show.
     rows.AddBool(
@@ -116,7 +118,7 @@ void TGeneratorTab::BuildNumberPanel(QVBoxLayout* page) {
     Label3 = NewLabel(numberPanel, "Label3", "Generate");
     spnNumberOfFile = new TSpinEdit(numberPanel);
     spnNumberOfFile->setObjectName("spnNumberOfFile");
-    spnNumberOfFile->setRange(1, 2100000000);
+    spnNumberOfFile->setRange(Generator::kNumberOfFiles.minimum, Generator::kNumberOfFiles.maximum);
     spnNumberOfFile->setSingleStep(10);
     spnNumberOfFile->setValue(5);
     spnNumberOfFile->setMinimumWidth(110);
@@ -149,12 +151,15 @@ void TGeneratorTab::BuildSizePanel(QVBoxLayout* page) {
     Label1 = NewLabel(sizePanel, "Label1", "File size:", true);
     spnSizeOfFile = new TSpinEdit(sizePanel);
     spnSizeOfFile->setObjectName("spnSizeOfFile");
-    spnSizeOfFile->setRange(1, 10000000);
+    spnSizeOfFile->setRange(Generator::kSizeNumber.minimum, Generator::kSizeNumber.maximum);
     spnSizeOfFile->setValue(100);
     spnSizeOfFile->SetMaxLength(12);
     spnSizeOfFile->setMinimumWidth(100);
-    spnSizeOfFile->setToolTip(Hint("Specify here the size of every file generated, in the unit "
-                                   "chosen at the right (1 to 10000000)."));
+    spnSizeOfFile->setToolTip(
+        Hint(("Specify here the size of every file generated, in the unit chosen at the right (" +
+              std::to_string(Generator::kSizeNumber.minimum) + " to " +
+              std::to_string(Generator::kSizeNumber.maximum) + ").")
+                 .c_str()));
     Name(Label1, spnSizeOfFile);
     QWidget* units = BuildUnits(sizePanel);
     auto* separator = new QFrame(sizePanel);

@@ -7,6 +7,9 @@
 #include "app/tabs/Tabs.h"
 #include "toolkit/TImage.h"
 #include "toolkit/TSpinEdit.h"
+#include "tools/generator/GeneratorInputs.h"
+#include "tools/speedtest/SpeedTestInputs.h"
+#include "tools/wipe/WipeInputs.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -20,16 +23,16 @@ namespace {
 
 // A label above its spin box; the label names the box.
 TSpinEdit* AddSpin(QGroupBox* group, QLabel*& label, const char* labelName, const char* caption,
-                   const char* spinName, int minimum, int maximum, int step, int value,
+                   const char* spinName, const QuillTPU::Bounds<std::int32_t>& bounds, int step,
                    const char* hint) {
     auto* layout = new QVBoxLayout(group);
     label = new QLabel(caption, group);
     label->setObjectName(labelName);
     auto* spin = new TSpinEdit(group);
     spin->setObjectName(spinName);
-    spin->setRange(minimum, maximum);
+    spin->setRange(bounds.minimum, bounds.maximum);
     spin->setSingleStep(step);
-    spin->setValue(value);
+    spin->setValue(bounds.defaultValue);
     spin->setToolTip(Hint(hint));
     Name(label, spin);
     layout->addWidget(label);
@@ -55,9 +58,9 @@ void TSettingsTab::Build() {
 }
 
 void TSettingsTab::AddSettings(TSettingsBindings& rows) {
-    rows.Add("spnBuf1", spnBuf1, 10240);
-    rows.Add("spnBuf2", spnBuf2, 256);
-    rows.Add("spnBufWipe", spnBufWipe, 64);
+    rows.Add("spnBuf1", spnBuf1, Generator::kBufferSizeKB.defaultValue);
+    rows.Add("spnBuf2", spnBuf2, SpeedTest::kTestSizeMB.defaultValue);
+    rows.Add("spnBufWipe", spnBufWipe, Wipe::kBufferSizeMB.defaultValue);
 }
 
 int TSettingsTab::GeneratorBufferKB() const {
@@ -73,23 +76,23 @@ int TSettingsTab::WipeBufferMB() const {
 void TSettingsTab::BuildGroups() {
     grpSpeed1 = NewGroup(this, "grpSpeed1", "Stackwell");
     spnBuf1 = AddSpin(
-        grpSpeed1, lblBufferSize, "lblBufferSize", "Buffer size (in KB):", "spnBuf1", 1, 102400,
-        1024, 10240,
+        grpSpeed1, lblBufferSize, "lblBufferSize", "Buffer size (in KB):", "spnBuf1",
+        Generator::kBufferSizeKB, 1024,
         "If the size of the file to be generated is smaller than this value, \rthen this value "
         "will be ignored and the size of the buffer will be\requal with the size of the "
         "file.\r\rRecommended value: 10240 KB (may depend on your hard drive type).");
     lblBufferSize->setToolTip(Hint("Applied only to the Stackwell"));
 
     grpSpeed2 = NewGroup(this, "grpSpeed2", "Drive speed");
-    spnBuf2 = AddSpin(grpSpeed2, Label13, "Label13", "Test file size (in MB):", "spnBuf2", 1, 50000,
-                      8, 256,
+    spnBuf2 = AddSpin(grpSpeed2, Label13, "Label13", "Test file size (in MB):", "spnBuf2",
+                      SpeedTest::kTestSizeMB, 8,
                       "Use a value of at least 64 MB. The higher the better (but the test will "
                       "also take longer).\rRecommended value: 128-1024MB.\rRemember: the buffer "
                       "will be created in memory so be careful not to run out of RAM.");
 
     GroupBox1 = NewGroup(this, "GroupBox1", "Data wipe");
-    spnBufWipe = AddSpin(GroupBox1, Label11, "Label11", "Buffer size (in MB):", "spnBufWipe", 1,
-                         50000, 8, 64,
+    spnBufWipe = AddSpin(GroupBox1, Label11, "Label11", "Buffer size (in MB):", "spnBufWipe",
+                         Wipe::kBufferSizeMB, 8,
                          "The higher the better.\rRemember: the buffer will be created in memory "
                          "so be careful not to run out of RAM.");
     lblInfo = new QLabel("For high speed we recommend a minimum of 64MB", GroupBox1);

@@ -81,7 +81,7 @@ void TWipeTab::Build() {
 }
 
 void TWipeTab::AddSettings(TSettingsBindings& rows) {
-    rows.Add("spnPass", spnPass, 2);
+    rows.Add("spnPass", spnPass, Wipe::kPasses.defaultValue);
     rows.AddCheck("chkBitRot", chkBitRot, true);
 }
 
@@ -138,8 +138,8 @@ void TWipeTab::BuildDriveRow(QVBoxLayout* page) {
     Label9 = NewLabel(this, "Label9", "Number of passes:");
     spnPass = new TSpinEdit(this);
     spnPass->setObjectName("spnPass");
-    spnPass->setRange(1, 16);
-    spnPass->setValue(2);
+    spnPass->setRange(Wipe::kPasses.minimum, Wipe::kPasses.maximum);
+    spnPass->setValue(Wipe::kPasses.defaultValue);
     spnPass->setToolTip(
         Hint("Due to the high-efficiency algorithm used, only 2 passes should be enough for most "
              "users.\rEach pass will use a unique pattern and will take into account previous "

@@ -1,12 +1,17 @@
 #pragma once
 // What the full test reads from its front end.
 #include "platform/DriveWork.h"
+#include "util/Bounds.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
 namespace Profile {
+
+// Each figure's measured time and the warm-up before it, in seconds.
+inline constexpr QuillTPU::Bounds<double> kMeasureSeconds{0.01, 3600.0, 5.0};
+inline constexpr QuillTPU::Bounds<double> kWarmupSeconds{0.0, 3600.0, 1.0};
 
 class IProfileInputs {
 public:

@@ -1,12 +1,17 @@
 #pragma once
 // What the speed test reads from the window, and where it writes its log.
 #include "platform/DriveWork.h"
+#include "util/Bounds.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
 namespace SpeedTest {
+
+// The test file's size in MB (the Settings tab's "Test file size"), also
+// the full test's file.
+inline constexpr QuillTPU::Bounds<std::int32_t> kTestSizeMB{1, 50000, 256};
 
 class ISpeedTestInputs {
 public:

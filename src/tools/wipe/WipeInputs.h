@@ -3,11 +3,16 @@
 // moment it needs the value, so a change the user makes while the run pumps
 // messages takes effect where the user would expect it.
 #include "platform/DriveWork.h"
+#include "util/Bounds.h"
 
 #include <cstdint>
 #include <optional>
 
 namespace Wipe {
+
+inline constexpr QuillTPU::Bounds<std::int32_t> kPasses{1, 16, 2};
+// The size of each fill file and of the pattern in memory.
+inline constexpr QuillTPU::Bounds<std::int32_t> kBufferSizeMB{1, 50000, 64};
 
 class IWipeInputs {
 public:
