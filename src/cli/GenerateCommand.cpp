@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
-#include <map>
 #include <stdexcept>
 
 #include <fcntl.h>
@@ -132,38 +131,6 @@ std::int64_t TotalBytes(const CliGeneratorInputs& inputs) {
     return SaturatingProduct(perFile, inputs.count);
 }
 
-// The names of random-named files the run may have made, with their time.
-std::map<std::string, std::int64_t> RandomNamed(const std::string& folder) {
-    std::map<std::string, std::int64_t> names;
-    if (const auto entries = Platform::ListFolder(folder))
-        for (const auto& entry : *entries)
-            if (entry.name.rfind("Stackwell ", 0) == 0 && entry.name.size() > 14 &&
-                entry.name.compare(entry.name.size() - 4, 4, ".bin") == 0)
-                names.emplace(entry.name, entry.info.modifiedNs);
-    return names;
-}
-
-// The names the run created, in the order it wrote them: pattern names
-// follow from the counter; random names are those that were not there
-// before (a random name never replaces a file), by their time of writing.
-std::vector<std::string> CreatedNames(const CliGeneratorInputs& inputs,
-                                      const std::map<std::string, std::int64_t>& before) {
-    std::vector<std::string> names;
-    if (!inputs.randomName) {
-        for (std::int64_t i = 1; i <= inputs.count; ++i)
-            names.push_back(inputs.name + std::to_string(i) + "." + inputs.extension);
-        return names;
-    }
-    std::vector<std::pair<std::int64_t, std::string>> made;
-    for (const auto& [name, time] : RandomNamed(inputs.folder))
-        if (!before.count(name))
-            made.emplace_back(time, name);
-    std::sort(made.begin(), made.end());
-    for (auto& [time, name] : made)
-        names.push_back(std::move(name));
-    return names;
-}
-
 std::vector<OptionRule> GenerateRules() {
     using namespace Generator;
     return {
@@ -264,8 +231,6 @@ bool RoomOrConsent(const CliGeneratorInputs& inputs, bool yes, Context& context)
 // after every one: a terminal says so once, at the end, so a failure is
 // never preceded by it.
 int Generate(CliGeneratorInputs& inputs, Context& context) {
-    const auto before = context.json && inputs.randomName ? RandomNamed(inputs.folder)
-                                                          : std::map<std::string, std::int64_t>();
     std::int64_t written = 0;
     std::string done;
     const std::string count = QuillTPU::FormatInteger(inputs.count);
@@ -278,6 +243,9 @@ int Generate(CliGeneratorInputs& inputs, Context& context) {
     Generator::GeneratorRun run(host, inputs);
     // No beep: a terminal tool ends quietly; the exit status tells.
     run.SetBeep([] {});
+    std::vector<std::string> created;
+    if (context.json)
+        run.SetFileWritten([&](const std::string& name) { created.push_back(name); });
     const std::uint64_t start = Platform::NanoClock();
     const Generator::RunOutcome outcome = run.Execute();
     const double seconds = static_cast<double>(Platform::NanoClock() - start) / 1e9;
@@ -288,7 +256,7 @@ int Generate(CliGeneratorInputs& inputs, Context& context) {
         context.host.Finish();
         std::fprintf(
             context.out, "{\"folder\": %s, \"files\": %s, \"bytes\": %lld, \"seconds\": %s}\n",
-            JsonString(inputs.folder).c_str(), JsonStrings(CreatedNames(inputs, before)).c_str(),
+            JsonString(inputs.folder).c_str(), JsonStrings(created).c_str(),
             static_cast<long long>(TotalBytes(inputs)), JsonReal(seconds, 3).c_str());
     }
     return ExitStatusOf(outcome);

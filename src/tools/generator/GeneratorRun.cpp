@@ -22,7 +22,7 @@ namespace {
 // the bytes are still in the core's cache when the system copies them.
 constexpr std::size_t kChunkBytes = 128 * 1024;
 constexpr std::int64_t kMegabyte = 1048576;
-constexpr std::size_t kUniqueTailBytes = 1024;
+constexpr std::size_t kUniqueTailBytes = kUniqueTail;
 // Random names are redrawn while the name exists; past this many draws the
 // folder is hopelessly full of them and the run reports the clash.
 constexpr int kMaxNameDraws = 10000;
@@ -113,7 +113,10 @@ RunOutcome GeneratorRun::WriteFile(std::int64_t counter, std::int64_t size) {
         PreparePattern(text, size);
     if (const RunOutcome written = WriteBlocks(file, name, size, text); written != RunOutcome::Done)
         return written;
-    return FinishFile(file, name);
+    const RunOutcome finished = FinishFile(file, name);
+    if (finished == RunOutcome::Done && FFileWritten)
+        FFileWritten(name.substr(folder.size()));
+    return finished;
 }
 
 // The inputs a file needs that the user may have emptied while the run was

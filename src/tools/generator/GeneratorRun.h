@@ -36,6 +36,11 @@ public:
     void SetClock(std::function<std::uint32_t()> tickCount) { FTickCount = std::move(tickCount); }
     // The signal at the normal end.
     void SetBeep(std::function<void()> beep) { FBeep = std::move(beep); }
+    // Told each file's name (without its folder) once it is written and
+    // closed, in the order of writing.
+    void SetFileWritten(std::function<void(const std::string& name)> written) {
+        FFileWritten = std::move(written);
+    }
 
     RunOutcome Execute();
 
@@ -66,6 +71,7 @@ private:
     IGeneratorInputs& FInputs;
     std::function<std::uint32_t()> FTickCount;
     std::function<void()> FBeep;
+    std::function<void(const std::string&)> FFileWritten;
     std::uint32_t FLastPaint = 0;
     // The task of the current Execute.
     QuillTPU::TaskScope* FTask = nullptr;
