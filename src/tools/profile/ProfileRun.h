@@ -3,6 +3,7 @@
 // (sequential 1 MiB and random 4 KiB, shallow and deep queues, read and
 // write) taken with direct I/O at queue depth from the window's one thread,
 // in the speed test's work folder. Runs under the task contract of the host.
+#include "platform/UniqueFd.h"
 #include "tools/profile/IoEngine.h"
 #include "tools/profile/ProfileInputs.h"
 #include "util/RunOutcome.h"
@@ -12,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -64,6 +66,9 @@ private:
 
 using QuillTPU::RunOutcome;
 
+// The run's work folder, made and cleaned by the run alone.
+class WorkFolder;
+
 class ProfileRun {
 public:
     ProfileRun(QuillTPU::ITaskHost& host, IProfileInputs& inputs);
@@ -96,8 +101,24 @@ public:
 
 private:
     struct Pass;
-    RunOutcome Take(int fd, Pass& pass);
+    // The steps of a run; each returns Done to go on and has said why not.
+    RunOutcome Prepare(WorkFolder& work, Platform::UniqueFd& direct);
+    RunOutcome CreateTestFile(WorkFolder& work);
+    RunOutcome OpenDirect(const std::string& file, Platform::UniqueFd& direct);
+    RunOutcome ReserveRoom(int fd, const std::string& file);
+    RunOutcome FillTestFile(int fd, const std::string& file);
+    RunOutcome TakeFigures(int fd);
+    // One pass of requests; leaves the message of a failure in FFailure.
+    RunOutcome Take(Pass& pass);
+    bool Send(Pass& pass, std::size_t slot);
+    bool Exchange(Pass& pass, std::vector<Completion>& done);
+    void Complete(Pass& pass, const Completion& completion, std::uint64_t now);
+    RunOutcome Drain(Pass& pass);
     bool StopAsked();
+
+    RunOutcome Fail(const std::string& message);
+    RunOutcome NoSpace();
+    RunOutcome Refused();
 
     QuillTPU::ITaskHost& FHost;
     IProfileInputs& FInputs;
@@ -113,6 +134,9 @@ private:
     std::uint64_t FFillNs = 0;
     std::uint64_t FFillBytes = 0;
     std::uint64_t FLastPump = 0;
+    // The drive as the messages name it, and its work place: read once.
+    std::string FDrive;
+    std::string FPlace;
     std::string FFailure; // the message of a failed pass
 };
 
