@@ -23,8 +23,6 @@
 #include <optional>
 
 #include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -153,92 +151,6 @@ double LatencyHistogram::QuantileNs(double q) const {
 
 // ---- The run -------------------------------------------------------------------
 
-// The work folder of the speed test, made, marked and locked as the speed
-// test does it, and cleaned of the run's own files whichever way it ends.
-class WorkFolder {
-public:
-    ~WorkFolder() {
-        try {
-            Cleanup();
-        } catch (...) {
-            // Leaving with an error already; the next run removes what stays.
-        }
-    }
-    // "" when ready, else the message that says why not.
-    std::string Prepare(const std::string& place) {
-        struct stat st {};
-        if (::stat(place.c_str(), &st) != 0)
-            return "Cannot use the folder \"" + place + "\". " + Platform::ErrorText(errno);
-        FDevice = st.st_dev;
-        folder = place + SpeedTest::kWorkFolderName;
-        file = folder + "/" + kTestFileName;
-        marks.emplace(folder, SpeedTest::kToolName);
-        if (::lstat(folder.c_str(), &st) == 0) {
-            if (!S_ISDIR(st.st_mode))
-                return "\"" + folder +
-                       "\" is not a folder. The full test needs this name for its " +
-                       "work folder: move it away.";
-            if (const std::string busy = Lock(); !busy.empty())
-                return busy;
-            // Leftovers of a killed run go; the user's files stay.
-            marks->RemoveOwn();
-            if (::lstat(folder.c_str(), &st) != 0)
-                FLock = Platform::UniqueFd();
-        } else if (errno != ENOENT) {
-            return "Cannot use the folder \"" + folder + "\". " + Platform::ErrorText(errno);
-        }
-        if (!FLock) {
-            if (::mkdir(folder.c_str(), 0777) != 0)
-                return "Cannot create the folder \"" + folder + "\". " + Platform::ErrorText(errno);
-            int code = 0;
-            if (!marks->MarkFolder(&code)) {
-                ::rmdir(folder.c_str());
-                return "Cannot mark the folder \"" + folder + "\" as the speed test's. " +
-                       marks->MarkErrorText(code);
-            }
-            if (const std::string busy = Lock(); !busy.empty())
-                return busy;
-        }
-        if (::lstat(file.c_str(), &st) == 0)
-            return "The file \"" + file +
-                   "\" was not made by the full test, so it stays. Move it away to test this "
-                   "drive.";
-        return {};
-    }
-    void Cleanup() {
-        if (!marks || !FLock)
-            return;
-        // Something mounted over the folder meanwhile: what we made lies
-        // beneath it, marked, and the next run on that volume removes it.
-        struct stat st {};
-        if (::lstat(folder.c_str(), &st) == 0 && st.st_dev == FDevice)
-            marks->RemoveOwn();
-        marks.reset();
-        FLock = Platform::UniqueFd();
-    }
-
-    std::string folder;
-    std::string file;
-    std::optional<Platform::TToolMarks> marks;
-
-private:
-    // The lock keeps another run, and the start-up sweep, off the folder.
-    std::string Lock() {
-        FLock = Platform::UniqueFd(
-            ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (FLock && ::flock(FLock.Get(), LOCK_EX | LOCK_NB) == 0)
-            return {};
-        const int code = errno;
-        FLock = Platform::UniqueFd();
-        return code == EWOULDBLOCK
-                   ? "Another run is using the folder \"" + folder + "\"."
-                   : "Cannot use the folder \"" + folder + "\". " + Platform::ErrorText(code);
-    }
-
-    dev_t FDevice = 0;
-    Platform::UniqueFd FLock;
-};
-
 // One pass of requests: a figure, or the fill of the test file, with the
 // requests it has in flight.
 struct ProfileRun::Pass {
@@ -295,41 +207,61 @@ RunOutcome ProfileRun::Execute() {
     FEngineName.clear();
     FLastPump = FClock();
 
-    // The file is closed before the folder is cleaned, however the run ends.
-    WorkFolder work;
-    Platform::UniqueFd direct;
-    RunOutcome outcome = Prepare(work, direct);
-    if (outcome == RunOutcome::Done)
-        outcome = FillTestFile(direct.Get(), work.file);
-    if (outcome == RunOutcome::Done)
-        outcome = TakeFigures(direct.Get());
-    direct = Platform::UniqueFd();
-    work.Cleanup();
+    std::optional<Platform::PinnedVolume> volume;
+    RunOutcome outcome = PinDrive(volume);
+    if (outcome == RunOutcome::Done) {
+        // The volume outlives its work place, and the file is closed before
+        // the folder is cleaned, however the run ends.
+        Platform::WorkPlace work(*volume, FPlace, SpeedTest::kToolFolder);
+        Platform::UniqueFd direct;
+        outcome = Prepare(work, direct);
+        if (outcome == RunOutcome::Done)
+            outcome = FillTestFile(direct.Get(), work.PathOf(kTestFileName));
+        if (outcome == RunOutcome::Done)
+            outcome = TakeFigures(direct.Get());
+        direct = Platform::UniqueFd();
+        work.Cleanup();
+    }
     FHost.SetStatus(outcome == RunOutcome::Canceled ? QuillTPU::kCanceledStatus
                     : outcome == RunOutcome::Failed ? QuillTPU::kFailedStatus
                                                     : SpeedTest::kDoneStatus);
     return outcome;
 }
 
-// The work folder, the test file made and opened for direct I/O, its room
-// reserved and an engine to drive it: nothing is measured before all stand.
-RunOutcome ProfileRun::Prepare(WorkFolder& work, Platform::UniqueFd& direct) {
+// The chosen drive, pinned by its volume until the run is over, and the
+// folder on it where the run may work.
+RunOutcome ProfileRun::PinDrive(std::optional<Platform::PinnedVolume>& volume) {
     FDrive = FInputs.DriveName();
-    const std::optional<std::string> place = FInputs.WorkPlace();
+    const std::optional<Platform::ChosenDrive> chosen = FInputs.Drive();
+    if (!chosen) {
+        QuillTPU::ShowPlainMessage(SpeedTest::kNoDriveMessage);
+        return RunOutcome::Declined;
+    }
+    volume = Platform::PinVolume(Platform::VolumeOf(chosen->drive), chosen->userFolder);
+    const std::optional<std::string> place =
+        volume ? Platform::WorkingPlace(*volume) : std::nullopt;
     if (!place)
         return Fail(FDrive + " is not ready.");
     FPlace = *place;
-    if (const std::string why = work.Prepare(FPlace); !why.empty())
-        return Fail(why);
+    return RunOutcome::Done;
+}
+
+// The work folder taken, the test file made and opened for direct I/O, its
+// room reserved and an engine to drive it: nothing is measured before all
+// stand.
+RunOutcome ProfileRun::Prepare(Platform::WorkPlace& work, Platform::UniqueFd& direct) {
+    if (const Platform::WorkError error = work.Take())
+        return Fail(WorkFailure(work, error));
     const std::int32_t mb = FInputs.TestSizeMB();
     if (mb < 1)
         return Fail("The test file size must be at least 1 MB.");
     FFileSize = CheckedMul<std::int64_t>(mb, kMegabyte);
+    const std::string file = work.PathOf(kTestFileName);
     RunOutcome outcome = CreateTestFile(work);
     if (outcome == RunOutcome::Done)
-        outcome = OpenDirect(work.file, direct);
+        outcome = OpenDirect(file, direct);
     if (outcome == RunOutcome::Done)
-        outcome = ReserveRoom(direct.Get(), work.file);
+        outcome = ReserveRoom(direct.Get(), file);
     if (outcome != RunOutcome::Done)
         return outcome;
     std::string why;
@@ -341,26 +273,23 @@ RunOutcome ProfileRun::Prepare(WorkFolder& work, Platform::UniqueFd& direct) {
 }
 
 // Made with ordinary I/O and marked first: a file system that refuses
-// direct I/O may still create the file before it refuses.
-RunOutcome ProfileRun::CreateTestFile(WorkFolder& work) {
-    Platform::File file;
-    try {
-        file = Platform::File::Create(work.file, true, O_NOFOLLOW);
-    } catch (const FileCreateError& e) {
-        return Fail(e.what());
-    }
-    int code = 0;
-    if (!work.marks->MarkFile(file.Descriptor(), kTestFileName, &code)) {
-        file = Platform::File();
-        ::unlink(work.file.c_str()); // just made exclusively: ours
-        return Fail("Cannot mark the file \"" + work.file + "\" as the speed test's. " +
-                    work.marks->MarkErrorText(code));
-    }
-    try {
-        file.Close();
-    } catch (const SystemError& e) {
-        return Fail(e.what());
-    }
+// direct I/O may still create the file before it refuses. The leftovers of
+// a killed run are gone by now, so a file of this name is the user's.
+RunOutcome ProfileRun::CreateTestFile(Platform::WorkPlace& work) {
+    const std::string path = work.PathOf(kTestFileName);
+    Platform::WorkError error;
+    Platform::UniqueFd file = work.CreateFile(kTestFileName, O_WRONLY, &error);
+    if (error.kind == Platform::WorkError::Kind::Create && error.code == EEXIST)
+        return Fail("The file \"" + path +
+                    "\" was not made by the full test, so it stays. Move it away to test this "
+                    "drive.");
+    if (error.kind == Platform::WorkError::Kind::MarkFile)
+        return Fail("Cannot mark the file \"" + path + "\" as the speed test's. " +
+                    work.Marks().MarkErrorText(error.code));
+    if (error)
+        return Fail(Platform::FileErrorText("create", path, error.code));
+    if (const int code = file.Close())
+        return Fail(Platform::FileErrorText("close", path, code));
     return RunOutcome::Done;
 }
 
@@ -555,6 +484,30 @@ RunOutcome ProfileRun::Drain(Pass& pass) {
 RunOutcome ProfileRun::Fail(const std::string& message) {
     QuillTPU::ShowErrorMessage(message);
     return RunOutcome::Failed;
+}
+
+// What keeps the run out of its work folder, in the full test's words.
+std::string ProfileRun::WorkFailure(const Platform::WorkPlace& work,
+                                    const Platform::WorkError& error) const {
+    using Kind = Platform::WorkError::Kind;
+    const std::string folder = "\"" + work.Folder() + "\"";
+    switch (error.kind) {
+    case Kind::Link:
+    case Kind::NotFolder:
+        return folder + " is not a folder. The full test needs this name for its work folder: " +
+               "move it away.";
+    case Kind::Busy:
+        return "Another run is using the folder " + folder + ".";
+    case Kind::Create:
+        return "Cannot create the folder " + folder + ". " + Platform::ErrorText(error.code);
+    case Kind::MarkFolder:
+        return "Cannot mark the folder " + folder + " as the speed test's. " +
+               work.Marks().MarkErrorText(error.code);
+    case Kind::NotOnVolume:
+        return FDrive + " is not ready.";
+    default:
+        return "Cannot use the folder " + folder + ". " + Platform::ErrorText(error.code);
+    }
 }
 
 RunOutcome ProfileRun::NoSpace() {

@@ -3,7 +3,9 @@
 // (sequential 1 MiB and random 4 KiB, shallow and deep queues, read and
 // write) taken with direct I/O at queue depth from the window's one thread,
 // in the speed test's work folder. Runs under the task contract of the host.
+#include "platform/DriveWork.h"
 #include "platform/UniqueFd.h"
+#include "platform/WorkPlace.h"
 #include "tools/profile/IoEngine.h"
 #include "tools/profile/ProfileInputs.h"
 #include "util/RunOutcome.h"
@@ -14,14 +16,16 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace Profile {
 
 inline constexpr const char* kFillStatus = "Filling the test file with random data...";
-// The test file, beside the speed test's in its work folder and marked as
-// its own, so the speed test's sweep removes what a killed run left.
+// The test file, beside the speed test's in its work folder (the speed
+// test's work place) and marked as the speed test's, so the start-up sweep
+// removes what a killed run left.
 inline constexpr const char* kTestFileName = "FullTest.bin";
 
 struct Figure {
@@ -66,9 +70,6 @@ private:
 
 using QuillTPU::RunOutcome;
 
-// The run's work folder, made and cleaned by the run alone.
-class WorkFolder;
-
 class ProfileRun {
 public:
     ProfileRun(QuillTPU::ITaskHost& host, IProfileInputs& inputs);
@@ -102,8 +103,9 @@ public:
 private:
     struct Pass;
     // The steps of a run; each returns Done to go on and has said why not.
-    RunOutcome Prepare(WorkFolder& work, Platform::UniqueFd& direct);
-    RunOutcome CreateTestFile(WorkFolder& work);
+    RunOutcome PinDrive(std::optional<Platform::PinnedVolume>& volume);
+    RunOutcome Prepare(Platform::WorkPlace& work, Platform::UniqueFd& direct);
+    RunOutcome CreateTestFile(Platform::WorkPlace& work);
     RunOutcome OpenDirect(const std::string& file, Platform::UniqueFd& direct);
     RunOutcome ReserveRoom(int fd, const std::string& file);
     RunOutcome FillTestFile(int fd, const std::string& file);
@@ -117,6 +119,8 @@ private:
     bool StopAsked();
 
     RunOutcome Fail(const std::string& message);
+    std::string WorkFailure(const Platform::WorkPlace& work,
+                            const Platform::WorkError& error) const;
     RunOutcome NoSpace();
     RunOutcome Refused();
 
