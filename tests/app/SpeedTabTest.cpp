@@ -14,6 +14,7 @@
 #include <QRegularExpression>
 #include <QTabWidget>
 #include <QTest>
+#include <QTextBlock>
 #include <QTimer>
 
 #include <memory>
@@ -65,7 +66,8 @@ void SpeedTabTest::speedMeLogsBothSpeedsWithTheButtonDisabled() {
 }
 
 // Reached with Tab from "Speed me" and started with Space; progress on the
-// status line; Cancel during the second figure logs the first as a table.
+// status line; Cancel during the second figure logs the first as a table
+// whose figures stand under their headings on the screen.
 void SpeedTabTest::fullTestRunsFromTheKeyboardAndLogsWhatItTookBeforeCancel() {
     RecordingPresenter presenter;
     auto form = std::make_unique<TMainForm>();
@@ -108,6 +110,16 @@ void SpeedTabTest::fullTestRunsFromTheKeyboardAndLogsWhatItTookBeforeCancel() {
     QVERIFY(lines[lines.size() - 3].startsWith("Full test: "));
     QVERIFY(lines.back().startsWith("Sequential 1 MiB Q8 read "));
     QVERIFY(fullTest->isEnabled());
+    const QTextBlock row = memo->document()->lastBlock();
+    const QTextBlock heading = row.previous();
+    const QRegularExpression headingEnds("\\S(?= |$)");
+    for (auto it = headingEnds.globalMatch(heading.text()); it.hasNext();) {
+        const int column = static_cast<int>(it.next().capturedEnd());
+        QTextCursor under(memo->document()), below(memo->document());
+        under.setPosition(heading.position() + column);
+        below.setPosition(row.position() + column);
+        QCOMPARE(memo->cursorRect(below).left(), memo->cursorRect(under).left());
+    }
 }
 
 FV_APP_TEST_MAIN(SpeedTabTest)

@@ -5,14 +5,17 @@
 #include "RecordingPresenter.h"
 #include "RecordingTaskHost.h"
 #include "TempDir.h"
+#include "platform/DriveWork.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
+#include <fcntl.h>
 #include <sys/mount.h>
 
 using namespace Profile;
@@ -22,10 +25,15 @@ namespace {
 
 constexpr std::int64_t MB = 1048576;
 
+// The volume mounted at mountPoint, chosen as drive T:.
 struct TestInputs : IProfileInputs {
-    std::optional<std::string> place;
+    explicit TestInputs(const std::string& mountPoint)
+        : table({Platform::DriveForFolder('T', mountPoint)}) {}
+    Platform::ScopedDriveTable table;
     std::int32_t mb = 2;
-    std::optional<std::string> WorkPlace() override { return place; }
+    std::optional<Platform::ChosenDrive> Drive() override {
+        return Platform::ChosenDrive{*Platform::FindDrive('T'), {}};
+    }
     std::string DriveName() override { return "Drive T:"; }
     std::int32_t TestSizeMB() override { return mb; }
 };
@@ -68,8 +76,7 @@ TEST(ProfileRunTest, EachEngineTakesTheEightFiguresOnTheFilesRandomData) {
         SCOPED_TRACE(name);
         RecordingTaskHost host;
         RecordingPresenter presenter;
-        TestInputs inputs;
-        inputs.place = volume->MountPoint() + "/";
+        TestInputs inputs(volume->MountPoint());
         ProfileRun run(host, inputs);
         run.SetTiming(20'000'000, 100'000'000);
         run.SetEngine(choice);
@@ -116,8 +123,7 @@ TEST(ProfileRunTest, CancelEndsAFigureAtOnceAndRemovesTheFile) {
         GTEST_SKIP() << "a loop volume needs root and loop devices";
     RecordingTaskHost host;
     RecordingPresenter presenter;
-    TestInputs inputs;
-    inputs.place = volume->MountPoint() + "/";
+    TestInputs inputs(volume->MountPoint());
     ProfileRun run(host, inputs);
     std::chrono::steady_clock::time_point pressed;
     host.onPump = [&] {
@@ -165,8 +171,7 @@ TEST(ProfileRunTest, RefusesAVolumeWithoutDirectIoOrRoomBeforeAnyFigure) {
         SCOPED_TRACE(c.message);
         RecordingTaskHost host;
         RecordingPresenter presenter;
-        TestInputs inputs;
-        inputs.place = c.place + "/";
+        TestInputs inputs(c.place);
         inputs.mb = c.mb;
         ProfileRun run(host, inputs);
         run.SetTiming(0, 50'000'000);
@@ -177,5 +182,65 @@ TEST(ProfileRunTest, RefusesAVolumeWithoutDirectIoOrRoomBeforeAnyFigure) {
         EXPECT_TRUE(run.Results().empty());
         EXPECT_EQ(host.Status(), "Done");
         EXPECT_TRUE(NothingLeft(c.place));
+    }
+}
+
+// The speed test's work folder as the full test meets it: a killed run's
+// marked file goes first, while a user's file under the test file's or the
+// folder's name stays untouched and the run says why it stops.
+TEST(ProfileRunTest, WorkFolderLosesLeftoversButKeepsTheUsersFiles) {
+    const auto volume = LoopVolume(16);
+    if (!volume)
+        GTEST_SKIP() << "a loop volume needs root and loop devices";
+    const std::string folder = volume->MountPoint() + "/speedtest";
+    const std::string file = folder + "/" + kTestFileName;
+    auto write = [](const std::string& path) { std::ofstream(path) << "the user's"; };
+    struct Case {
+        std::function<void()> arrange;
+        std::string user; // the user's file that must stay, if any
+        RunOutcome outcome;
+        std::string message;
+    };
+    const Case cases[] = {
+        {[&] {
+             fs::create_directory(folder);
+             Platform::TToolMarks marks(folder, "speedtest");
+             ASSERT_TRUE(marks.MarkFolder());
+             Platform::UniqueFd left(::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600));
+             ASSERT_TRUE(marks.MarkFile(left.Get(), kTestFileName));
+         },
+         "", RunOutcome::Done, ""},
+        {[&] {
+             fs::create_directory(folder);
+             write(file);
+         },
+         file, RunOutcome::Failed, "was not made by the full test, so it stays"},
+        {[&] { write(folder); }, folder, RunOutcome::Failed,
+         "is not a folder. The full test needs this name"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        c.arrange();
+        RecordingTaskHost host;
+        RecordingPresenter presenter;
+        TestInputs inputs(volume->MountPoint());
+        ProfileRun run(host, inputs);
+        run.SetTiming(0, 10'000'000);
+        EXPECT_EQ(run.Execute(), c.outcome);
+        if (c.message.empty()) {
+            EXPECT_TRUE(presenter.shown.empty());
+        } else {
+            ASSERT_EQ(presenter.shown.size(), 1u);
+            EXPECT_NE(presenter.shown[0].text.find(c.message), std::string::npos)
+                << presenter.shown[0].text;
+        }
+        if (c.user.empty()) {
+            EXPECT_TRUE(NothingLeft(volume->MountPoint()));
+        } else {
+            std::ifstream kept(c.user);
+            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "the user's");
+            fs::remove(c.user);
+            fs::remove(folder);
+        }
     }
 }

@@ -16,10 +16,11 @@ inline constexpr QuillTPU::Bounds<double> kWarmupSeconds{0.0, 3600.0, 1.0};
 class IProfileInputs {
 public:
     virtual ~IProfileInputs() = default;
-    // The folder on the chosen (pinned) volume where the run may make its
-    // work folder, ending in "/"; nullopt when the drive is not ready.
-    // Read once, when the run starts.
-    virtual std::optional<std::string> WorkPlace() = 0;
+    // The chosen drive: the run pins its volume for its whole length, so a
+    // volume mounted or gone meanwhile never redirects the run or its
+    // cleanup. nullopt when no drive is chosen. Read once, when the run
+    // starts.
+    virtual std::optional<Platform::ChosenDrive> Drive() = 0;
     // The drive's name for the messages ("Drive C:", "/mnt/usb").
     virtual std::string DriveName() = 0;
     // The test file's size in MB (the speed test's setting). Read once.
@@ -27,21 +28,12 @@ public:
 };
 
 // The inputs both front ends hand the run: the drive the user chose (the
-// window's chooser, the command line's PATH), pinned by its volume when the
-// run asks for its work place and held until the run is over, so a volume
-// mounted or gone meanwhile never redirects the run or its cleanup.
+// window's chooser, the command line's PATH) and the test file's size.
 class ChosenDriveInputs final : public IProfileInputs {
 public:
     ChosenDriveInputs(std::optional<Platform::ChosenDrive> chosen, std::int32_t sizeMB)
         : FChosen(std::move(chosen)), FSizeMB(sizeMB) {}
-    std::optional<std::string> WorkPlace() override {
-        if (!FChosen)
-            return std::nullopt;
-        FPinned = Platform::PinVolume(Platform::VolumeOf(FChosen->drive), FChosen->userFolder);
-        if (!FPinned)
-            return std::nullopt;
-        return Platform::WorkingPlace(*FPinned);
-    }
+    std::optional<Platform::ChosenDrive> Drive() override { return FChosen; }
     std::string DriveName() override {
         const std::string name = FChosen ? Platform::DriveName(FChosen->drive) : std::string();
         return name.size() == 2 && name[1] == ':' ? "Drive " + name : name;
@@ -50,7 +42,6 @@ public:
 
 private:
     std::optional<Platform::ChosenDrive> FChosen;
-    std::optional<Platform::PinnedVolume> FPinned;
     std::int32_t FSizeMB;
 };
 

@@ -23,8 +23,6 @@
 #include <optional>
 
 #include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -39,6 +37,8 @@ constexpr std::size_t kRandBlock = 4096;
 constexpr unsigned kMaxDepth = 32;
 // The longest wait for a completion: Cancel is seen well within half a second.
 constexpr std::uint64_t kReapTimeoutNs = 50'000'000;
+// How long the requests still in flight are waited for after a pass.
+constexpr std::uint64_t kGiveUpNs = 10ull * 1000 * 1000 * 1000;
 
 struct FreeAligned {
     void operator()(std::uint8_t* block) const { std::free(block); }
@@ -66,92 +66,6 @@ public:
 
 private:
     std::uint64_t FState;
-};
-
-// The work folder of the speed test, made, marked and locked as the speed
-// test does it, and cleaned of the run's own files whichever way it ends.
-class WorkFolder {
-public:
-    ~WorkFolder() {
-        try {
-            Cleanup();
-        } catch (...) {
-            // Leaving with an error already; the next run removes what stays.
-        }
-    }
-    // "" when ready, else the message that says why not.
-    std::string Prepare(const std::string& place) {
-        struct stat st {};
-        if (::stat(place.c_str(), &st) != 0)
-            return "Cannot use the folder \"" + place + "\". " + Platform::ErrorText(errno);
-        FDevice = st.st_dev;
-        folder = place + SpeedTest::kWorkFolderName;
-        file = folder + "/" + kTestFileName;
-        marks.emplace(folder, SpeedTest::kToolName);
-        if (::lstat(folder.c_str(), &st) == 0) {
-            if (!S_ISDIR(st.st_mode))
-                return "\"" + folder +
-                       "\" is not a folder. The full test needs this name for its " +
-                       "work folder: move it away.";
-            if (const std::string busy = Lock(); !busy.empty())
-                return busy;
-            // Leftovers of a killed run go; the user's files stay.
-            marks->RemoveOwn();
-            if (::lstat(folder.c_str(), &st) != 0)
-                FLock = Platform::UniqueFd();
-        } else if (errno != ENOENT) {
-            return "Cannot use the folder \"" + folder + "\". " + Platform::ErrorText(errno);
-        }
-        if (!FLock) {
-            if (::mkdir(folder.c_str(), 0777) != 0)
-                return "Cannot create the folder \"" + folder + "\". " + Platform::ErrorText(errno);
-            int code = 0;
-            if (!marks->MarkFolder(&code)) {
-                ::rmdir(folder.c_str());
-                return "Cannot mark the folder \"" + folder + "\" as the speed test's. " +
-                       marks->MarkErrorText(code);
-            }
-            if (const std::string busy = Lock(); !busy.empty())
-                return busy;
-        }
-        if (::lstat(file.c_str(), &st) == 0)
-            return "The file \"" + file +
-                   "\" was not made by the full test, so it stays. Move it away to test this "
-                   "drive.";
-        return {};
-    }
-    void Cleanup() {
-        if (!marks || !FLock)
-            return;
-        // Something mounted over the folder meanwhile: what we made lies
-        // beneath it, marked, and the next run on that volume removes it.
-        struct stat st {};
-        if (::lstat(folder.c_str(), &st) == 0 && st.st_dev == FDevice)
-            marks->RemoveOwn();
-        marks.reset();
-        FLock = Platform::UniqueFd();
-    }
-
-    std::string folder;
-    std::string file;
-    std::optional<Platform::TToolMarks> marks;
-
-private:
-    // The lock keeps another run, and the start-up sweep, off the folder.
-    std::string Lock() {
-        FLock = Platform::UniqueFd(
-            ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-        if (FLock && ::flock(FLock.Get(), LOCK_EX | LOCK_NB) == 0)
-            return {};
-        const int code = errno;
-        FLock = Platform::UniqueFd();
-        return code == EWOULDBLOCK
-                   ? "Another run is using the folder \"" + folder + "\"."
-                   : "Cannot use the folder \"" + folder + "\". " + Platform::ErrorText(code);
-    }
-
-    dev_t FDevice = 0;
-    Platform::UniqueFd FLock;
 };
 
 std::string Fixed(double value, int width, int decimals) {
@@ -237,19 +151,48 @@ double LatencyHistogram::QuantileNs(double q) const {
 
 // ---- The run -------------------------------------------------------------------
 
-// One pass of requests: a figure, or the fill of the test file.
+// One pass of requests: a figure, or the fill of the test file, with the
+// requests it has in flight.
 struct ProfileRun::Pass {
+    Pass(const Figure& taken, int file, std::int64_t size, bool isTimed, std::uint64_t seed)
+        : figure(taken), fd(file), fileSize(size), timed(isTimed),
+          blocks(static_cast<std::uint64_t>(size) / taken.blockSize),
+          buffers(NewAlignedBlock(taken.blockSize * taken.queueDepth)), sentAt(taken.queueDepth, 0),
+          offsets(seed) {}
+
+    // The next request's offset; -1 when the fill has sent the whole file.
+    std::int64_t NextOffset() {
+        const std::size_t block = figure.blockSize;
+        if (figure.random)
+            return static_cast<std::int64_t>((offsets.Next() % blocks) * block);
+        if (!timed && nextBlock >= blocks)
+            return -1;
+        const std::uint64_t at = nextBlock++ % blocks;
+        return static_cast<std::int64_t>(at * block);
+    }
+    // The window's length: a figure whose requests all outlast the time
+    // waits for its first one, and takes the longer time.
+    std::uint64_t MeasuredNs() const { return std::max(stopAt, lastCounted) - countFrom; }
+
     Figure figure;
-    std::int64_t fileSize = 0;
-    bool timed = true;           // a figure; else the fill: the file once, untimed
+    int fd;
+    std::int64_t fileSize;
+    bool timed;                  // a figure; else the fill: the file once, untimed
+    std::uint64_t blocks;        // whole blocks in the file
     std::uint64_t countFrom = 0; // completions from here on count
     std::uint64_t stopAt = 0;    // nothing new is sent from here on
     LatencyHistogram latencies;
     std::uint64_t counted = 0;
     std::uint64_t lastCounted = 0;
-    // The window's length: a figure whose requests all outlast the time
-    // waits for its first one, and takes the longer time.
-    std::uint64_t MeasuredNs() const { return std::max(stopAt, lastCounted) - countFrom; }
+    // The one buffer of the pass: a block per request in flight.
+    AlignedBlock buffers;
+    std::vector<std::uint64_t> sentAt;
+    OffsetSequence offsets;
+    std::uint64_t nextBlock = 0;
+    unsigned inFlight = 0;
+    RunOutcome outcome = RunOutcome::Done;
+    bool stopping = false; // nothing new goes out; what is in flight comes back
+    bool first = true;     // no request has come back whole yet
 };
 
 ProfileRun::ProfileRun(QuillTPU::ITaskHost& host, IProfileInputs& inputs)
@@ -264,130 +207,152 @@ RunOutcome ProfileRun::Execute() {
     FEngineName.clear();
     FLastPump = FClock();
 
-    WorkFolder work;
-    std::optional<Platform::UniqueFd> direct;
-    auto finish = [&](RunOutcome outcome) {
-        direct.reset();
+    std::optional<Platform::PinnedVolume> volume;
+    RunOutcome outcome = PinDrive(volume);
+    if (outcome == RunOutcome::Done) {
+        // The volume outlives its work place, and the file is closed before
+        // the folder is cleaned, however the run ends.
+        Platform::WorkPlace work(*volume, FPlace, SpeedTest::kToolFolder);
+        Platform::UniqueFd direct;
+        outcome = Prepare(work, direct);
+        if (outcome == RunOutcome::Done)
+            outcome = FillTestFile(direct.Get(), work.PathOf(kTestFileName));
+        if (outcome == RunOutcome::Done)
+            outcome = TakeFigures(direct.Get());
+        direct = Platform::UniqueFd();
         work.Cleanup();
-        FHost.SetStatus(outcome == RunOutcome::Canceled ? QuillTPU::kCanceledStatus
-                        : outcome == RunOutcome::Failed ? QuillTPU::kFailedStatus
-                                                        : SpeedTest::kDoneStatus);
-        return outcome;
-    };
-    auto fail = [&](const std::string& message) {
-        QuillTPU::ShowErrorMessage(message);
-        return finish(RunOutcome::Failed);
-    };
-    auto noSpace = [&] {
-        QuillTPU::ShowWarningMessage(SpeedTest::kNoSpaceMessage);
-        return finish(RunOutcome::Declined);
-    };
+    }
+    FHost.SetStatus(outcome == RunOutcome::Canceled ? QuillTPU::kCanceledStatus
+                    : outcome == RunOutcome::Failed ? QuillTPU::kFailedStatus
+                                                    : SpeedTest::kDoneStatus);
+    return outcome;
+}
 
-    const std::string drive = FInputs.DriveName();
-    const std::optional<std::string> place = FInputs.WorkPlace();
+// The chosen drive, pinned by its volume until the run is over, and the
+// folder on it where the run may work.
+RunOutcome ProfileRun::PinDrive(std::optional<Platform::PinnedVolume>& volume) {
+    FDrive = FInputs.DriveName();
+    const std::optional<Platform::ChosenDrive> chosen = FInputs.Drive();
+    if (!chosen) {
+        QuillTPU::ShowPlainMessage(SpeedTest::kNoDriveMessage);
+        return RunOutcome::Declined;
+    }
+    volume = Platform::PinVolume(Platform::VolumeOf(chosen->drive), chosen->userFolder);
+    const std::optional<std::string> place =
+        volume ? Platform::WorkingPlace(*volume) : std::nullopt;
     if (!place)
-        return fail(drive + " is not ready.");
-    if (const std::string why = work.Prepare(*place); !why.empty())
-        return fail(why);
+        return Fail(FDrive + " is not ready.");
+    FPlace = *place;
+    return RunOutcome::Done;
+}
 
+// The work folder taken, the test file made and opened for direct I/O, its
+// room reserved and an engine to drive it: nothing is measured before all
+// stand.
+RunOutcome ProfileRun::Prepare(Platform::WorkPlace& work, Platform::UniqueFd& direct) {
+    if (const Platform::WorkError error = work.Take())
+        return Fail(WorkFailure(work, error));
     const std::int32_t mb = FInputs.TestSizeMB();
     if (mb < 1)
-        return fail("The test file size must be at least 1 MB.");
+        return Fail("The test file size must be at least 1 MB.");
     FFileSize = CheckedMul<std::int64_t>(mb, kMegabyte);
-    // Made with ordinary I/O and marked first: a file system that refuses
-    // direct I/O may still create the file before it refuses.
-    {
-        Platform::File file;
-        try {
-            file = Platform::File::Create(work.file, true, O_NOFOLLOW);
-        } catch (const FileCreateError& e) {
-            return fail(e.what());
-        }
-        int code = 0;
-        if (!work.marks->MarkFile(file.Descriptor(), kTestFileName, &code)) {
-            file = Platform::File();
-            ::unlink(work.file.c_str()); // just made exclusively: ours
-            return fail("Cannot mark the file \"" + work.file + "\" as the speed test's. " +
-                        work.marks->MarkErrorText(code));
-        }
-        try {
-            file.Close();
-        } catch (const SystemError& e) {
-            return fail(e.what());
-        }
-    }
-    const std::string refused =
-        drive + " refuses direct I/O (" + *place +
-        "): its figures would be the memory's, not the drive's, so the full test does not run "
-        "there.";
-    direct.emplace(::open(work.file.c_str(), O_RDWR | O_DIRECT | O_NOFOLLOW | O_CLOEXEC));
-    if (!*direct) {
-        if (errno == EINVAL || errno == EOPNOTSUPP) {
-            QuillTPU::ShowErrorMessage(refused);
-            return finish(RunOutcome::Declined);
-        }
-        return fail("Cannot open file \"" + work.file + "\". " + Platform::ErrorText(errno));
-    }
-    // Only now the room, so that a volume without direct I/O hears that
-    // first; nothing is written before both are known.
-    struct statvfs vfs {};
-    if (::fstatvfs(direct->Get(), &vfs) != 0)
-        return fail("Cannot read the free space of " + drive + ". " + Platform::ErrorText(errno));
-    if (FFileSize > static_cast<std::int64_t>(vfs.f_bavail * vfs.f_frsize))
-        return noSpace();
-    {
-        const int fd = direct->Get();
-        int reserved;
-        do
-            reserved = ::fallocate(fd, 0, 0, FFileSize);
-        while (reserved != 0 && errno == EINTR);
-        if (reserved != 0 && (errno == ENOSPC || errno == EDQUOT))
-            return noSpace();
-        if (reserved != 0 && errno != EOPNOTSUPP && errno != ENOSYS)
-            return fail("Cannot write file \"" + work.file + "\". " + Platform::ErrorText(errno));
-        if (reserved != 0 && ::ftruncate(fd, FFileSize) != 0)
-            return fail("Cannot write file \"" + work.file + "\". " + Platform::ErrorText(errno));
-    }
-
+    const std::string file = work.PathOf(kTestFileName);
+    RunOutcome outcome = CreateTestFile(work);
+    if (outcome == RunOutcome::Done)
+        outcome = OpenDirect(file, direct);
+    if (outcome == RunOutcome::Done)
+        outcome = ReserveRoom(direct.Get(), file);
+    if (outcome != RunOutcome::Done)
+        return outcome;
     std::string why;
     FEngine = OpenEngine(FChoice, kMaxDepth, &why);
     if (!FEngine)
-        return fail(why);
+        return Fail(why);
     FEngineName = FEngine->Name();
+    return RunOutcome::Done;
+}
 
-    // Random data before the first read: a drive that stores zeros or
-    // repeats cheaply would otherwise read faster than it can.
+// Made with ordinary I/O and marked first: a file system that refuses
+// direct I/O may still create the file before it refuses. The leftovers of
+// a killed run are gone by now, so a file of this name is the user's.
+RunOutcome ProfileRun::CreateTestFile(Platform::WorkPlace& work) {
+    const std::string path = work.PathOf(kTestFileName);
+    Platform::WorkError error;
+    Platform::UniqueFd file = work.CreateFile(kTestFileName, O_WRONLY, &error);
+    if (error.kind == Platform::WorkError::Kind::Create && error.code == EEXIST)
+        return Fail("The file \"" + path +
+                    "\" was not made by the full test, so it stays. Move it away to test this "
+                    "drive.");
+    if (error.kind == Platform::WorkError::Kind::MarkFile)
+        return Fail("Cannot mark the file \"" + path + "\" as the speed test's. " +
+                    work.Marks().MarkErrorText(error.code));
+    if (error)
+        return Fail(Platform::FileErrorText("create", path, error.code));
+    if (const int code = file.Close())
+        return Fail(Platform::FileErrorText("close", path, code));
+    return RunOutcome::Done;
+}
+
+RunOutcome ProfileRun::OpenDirect(const std::string& file, Platform::UniqueFd& direct) {
+    direct = Platform::UniqueFd(::open(file.c_str(), O_RDWR | O_DIRECT | O_NOFOLLOW | O_CLOEXEC));
+    if (direct)
+        return RunOutcome::Done;
+    if (errno == EINVAL || errno == EOPNOTSUPP)
+        return Refused();
+    return Fail(Platform::FileErrorText("open", file, errno));
+}
+
+// Only now the room, so that a volume without direct I/O hears that first;
+// nothing is written before both are known.
+RunOutcome ProfileRun::ReserveRoom(int fd, const std::string& file) {
+    struct statvfs vfs {};
+    if (::fstatvfs(fd, &vfs) != 0)
+        return Fail("Cannot read the free space of " + FDrive + ". " + Platform::ErrorText(errno));
+    if (FFileSize > static_cast<std::int64_t>(vfs.f_bavail * vfs.f_frsize))
+        return NoSpace();
+    int reserved;
+    do
+        reserved = ::fallocate(fd, 0, 0, FFileSize);
+    while (reserved != 0 && errno == EINTR);
+    if (reserved != 0 && (errno == ENOSPC || errno == EDQUOT))
+        return NoSpace();
+    if (reserved != 0 && errno != EOPNOTSUPP && errno != ENOSYS)
+        return Fail(Platform::FileErrorText("write", file, errno));
+    if (reserved != 0 && ::ftruncate(fd, FFileSize) != 0)
+        return Fail(Platform::FileErrorText("write", file, errno));
+    return RunOutcome::Done;
+}
+
+// Random data before the first read: a drive that stores zeros or repeats
+// cheaply would otherwise read faster than it can.
+RunOutcome ProfileRun::FillTestFile(int fd, const std::string& file) {
     FHost.SetStatus(kFillStatus);
     FHost.RepaintStatus();
-    Pass fill;
-    fill.figure = {false, true, kSeqBlock, 8};
-    fill.fileSize = FFileSize;
-    fill.timed = false;
-    RunOutcome outcome = Take(direct->Get(), fill);
-    if (outcome == RunOutcome::Declined) {
-        QuillTPU::ShowErrorMessage(refused);
-        return finish(outcome);
-    }
+    Pass fill({false, true, kSeqBlock, 8}, fd, FFileSize, false, FClock());
+    const RunOutcome outcome = Take(fill);
+    if (outcome == RunOutcome::Declined)
+        return Refused();
     if (outcome == RunOutcome::Failed)
-        return fail(FFailure);
+        return Fail(FFailure);
     if (outcome != RunOutcome::Done)
-        return finish(outcome);
-    if (::fdatasync(direct->Get()) != 0)
-        return fail("Cannot flush file \"" + work.file + "\". " + Platform::ErrorText(errno));
+        return outcome;
+    if (::fdatasync(fd) != 0)
+        return Fail(Platform::FileErrorText("flush", file, errno));
+    return RunOutcome::Done;
+}
 
+RunOutcome ProfileRun::TakeFigures(int fd) {
     const auto& figures = Figures();
     for (std::size_t i = 0; i < figures.size(); ++i) {
         FHost.SetStatus(FigureName(figures[i]) + ", " + std::to_string(i + 1) + " of " +
                         std::to_string(figures.size()));
         FHost.RepaintStatus();
-        Pass pass;
-        pass.figure = figures[i];
-        pass.fileSize = FFileSize;
-        outcome = Take(direct->Get(), pass);
+        Pass pass(figures[i], fd, FFileSize, true, FClock());
+        const RunOutcome outcome = Take(pass);
         if (outcome == RunOutcome::Failed)
-            return fail(FFailure);
+            return Fail(FFailure);
         if (outcome != RunOutcome::Done)
-            return finish(outcome);
+            return outcome;
         const double seconds = static_cast<double>(pass.MeasuredNs()) / 1e9;
         FigureResult result;
         result.figure = figures[i];
@@ -399,127 +364,163 @@ RunOutcome ProfileRun::Execute() {
         if (FOnFigure)
             FOnFigure(result);
     }
-    return finish(RunOutcome::Done);
+    return RunOutcome::Done;
 }
 
-RunOutcome ProfileRun::Take(int fd, Pass& pass) {
-    const Figure& figure = pass.figure;
-    const std::size_t block = figure.blockSize;
-    const unsigned depth = figure.queueDepth;
-    const auto blocks = static_cast<std::uint64_t>(pass.fileSize) / block;
-    // The one buffer of the pass: a block per request in flight.
-    AlignedBlock buffers = NewAlignedBlock(block * depth);
-    std::vector<std::uint64_t> sentAt(depth, 0);
-    OffsetSequence randomOffsets(FClock());
-    std::uint64_t nextBlock = 0;
-
-    auto nextOffset = [&]() -> std::int64_t {
-        if (figure.random)
-            return static_cast<std::int64_t>((randomOffsets.Next() % blocks) * block);
-        if (!pass.timed && nextBlock >= blocks)
-            return -1; // the fill has sent the whole file
-        const std::uint64_t at = nextBlock++ % blocks;
-        return static_cast<std::int64_t>(at * block);
-    };
-    auto send = [&](std::size_t slot) {
-        const std::int64_t offset = nextOffset();
-        if (offset < 0)
-            return false;
-        std::uint8_t* buffer = buffers.get() + slot * block;
-        if (figure.write) {
-            // Fresh random data for every request, so that a drive that
-            // compresses or skips repeated blocks cannot gain by it.
-            const std::uint64_t t0 = FClock();
-            QuillTPU::FillRandom255(buffer, block);
-            if (pass.timed) {
-                FFillNs += FClock() - t0;
-                FFillBytes += block;
-            }
-        }
-        FEngine->Prepare(slot, figure.write, fd, buffer, block, offset);
-        sentAt[slot] = FClock();
-        return true;
-    };
-
-    const std::uint64_t start = FClock();
-    pass.countFrom = start + FWarmupNs;
+// The queue kept full until the figure's time is up (or, for the fill, the
+// file is sent), then every request waited for.
+RunOutcome ProfileRun::Take(Pass& pass) {
+    pass.countFrom = FClock() + FWarmupNs;
     pass.stopAt = pass.countFrom + FMeasureNs;
-    unsigned inFlight = 0;
-    for (std::size_t slot = 0; slot < depth && send(slot); ++slot)
-        ++inFlight;
-
-    RunOutcome outcome = RunOutcome::Done;
-    bool stopping = false;
+    for (std::size_t slot = 0; slot < pass.figure.queueDepth && Send(pass, slot); ++slot)
+        ++pass.inFlight;
     std::vector<Completion> done;
-    done.reserve(depth);
-    bool first = true;
-    while (inFlight > 0) {
-        if (const int error = FEngine->Submit()) {
-            // Nothing queued went out; what is in flight still comes back.
-            FFailure = "Cannot send requests to the drive. " + Platform::ErrorText(error);
-            outcome = RunOutcome::Failed;
-            break;
-        }
-        done.clear();
-        if (const int error = FEngine->Reap(&done, kReapTimeoutNs)) {
-            FFailure = "Cannot wait for the drive. " + Platform::ErrorText(error);
-            outcome = RunOutcome::Failed;
-            break;
-        }
+    done.reserve(pass.figure.queueDepth);
+    while (pass.inFlight > 0 && Exchange(pass, done)) {
         const std::uint64_t now = FClock();
-        for (const Completion& c : done) {
-            --inFlight;
-            if (c.result != static_cast<std::int64_t>(block)) {
-                if (outcome == RunOutcome::Done) {
-                    // A refusal shows at the first request on some file systems.
-                    if (first && c.result == -EINVAL) {
-                        outcome = RunOutcome::Declined;
-                    } else {
-                        outcome = RunOutcome::Failed;
-                        FFailure = std::string("Cannot ") + (figure.write ? "write" : "read") +
-                                   " the test file. " +
-                                   (c.result < 0 ? Platform::ErrorText(static_cast<int>(-c.result))
-                                                 : std::string("A request came back short."));
-                    }
-                }
-                stopping = true;
-                continue;
-            }
-            first = false;
-            const bool open = now <= pass.stopAt || pass.counted == 0;
-            if (pass.timed && now >= pass.countFrom && open) {
-                pass.latencies.Add(now - sentAt[c.slot]);
-                ++pass.counted;
-                pass.lastCounted = now;
-            }
-            if (!stopping && (!pass.timed || now < pass.stopAt || pass.counted == 0) &&
-                send(c.slot))
-                ++inFlight;
-        }
-        if (!stopping && StopAsked()) {
-            stopping = true;
-            outcome = RunOutcome::Canceled;
+        for (const Completion& completion : done)
+            Complete(pass, completion, now);
+        if (!pass.stopping && StopAsked()) {
+            pass.stopping = true;
+            pass.outcome = RunOutcome::Canceled;
         }
     }
-    // The buffers stay until every request is back, however the pass ended.
-    const std::uint64_t giveUp = FClock() + 10'000'000'000;
-    while (inFlight > 0 && FClock() < giveUp) {
+    return Drain(pass);
+}
+
+// Queues the slot's next request; false when the pass has nothing more.
+bool ProfileRun::Send(Pass& pass, std::size_t slot) {
+    const std::int64_t offset = pass.NextOffset();
+    if (offset < 0)
+        return false;
+    const std::size_t block = pass.figure.blockSize;
+    std::uint8_t* buffer = pass.buffers.get() + slot * block;
+    if (pass.figure.write) {
+        // Fresh random data for every request, so that a drive that
+        // compresses or skips repeated blocks cannot gain by it.
+        const std::uint64_t t0 = FClock();
+        QuillTPU::FillRandom255(buffer, block);
+        if (pass.timed) {
+            FFillNs += FClock() - t0;
+            FFillBytes += block;
+        }
+    }
+    FEngine->Prepare(slot, pass.figure.write, pass.fd, buffer, block, offset);
+    pass.sentAt[slot] = FClock();
+    return true;
+}
+
+// Hands the queued requests to the kernel and takes what has come back;
+// false when the engine fails (nothing queued went out then).
+bool ProfileRun::Exchange(Pass& pass, std::vector<Completion>& done) {
+    done.clear();
+    int error = FEngine->Submit();
+    if (error != 0) {
+        FFailure = "Cannot send requests to the drive. " + Platform::ErrorText(error);
+    } else if ((error = FEngine->Reap(&done, kReapTimeoutNs)) != 0) {
+        FFailure = "Cannot wait for the drive. " + Platform::ErrorText(error);
+    }
+    if (error != 0)
+        pass.outcome = RunOutcome::Failed;
+    return error == 0;
+}
+
+// One request back: counted when it ends inside the figure's time, and its
+// slot sent again while the pass goes on.
+void ProfileRun::Complete(Pass& pass, const Completion& completion, std::uint64_t now) {
+    --pass.inFlight;
+    if (completion.result != static_cast<std::int64_t>(pass.figure.blockSize)) {
+        if (pass.outcome == RunOutcome::Done) {
+            // A refusal shows at the first request on some file systems.
+            if (pass.first && completion.result == -EINVAL) {
+                pass.outcome = RunOutcome::Declined;
+            } else {
+                pass.outcome = RunOutcome::Failed;
+                FFailure = std::string("Cannot ") + (pass.figure.write ? "write" : "read") +
+                           " the test file. " +
+                           (completion.result < 0
+                                ? Platform::ErrorText(static_cast<int>(-completion.result))
+                                : std::string("A request came back short."));
+            }
+        }
+        pass.stopping = true;
+        return;
+    }
+    pass.first = false;
+    const bool open = now <= pass.stopAt || pass.counted == 0;
+    if (pass.timed && now >= pass.countFrom && open) {
+        pass.latencies.Add(now - pass.sentAt[completion.slot]);
+        ++pass.counted;
+        pass.lastCounted = now;
+    }
+    if (!pass.stopping && (!pass.timed || now < pass.stopAt || pass.counted == 0) &&
+        Send(pass, completion.slot))
+        ++pass.inFlight;
+}
+
+// The buffers stay until every request is back, however the pass ended.
+RunOutcome ProfileRun::Drain(Pass& pass) {
+    std::vector<Completion> done;
+    const std::uint64_t giveUp = FClock() + kGiveUpNs;
+    while (pass.inFlight > 0 && FClock() < giveUp) {
         done.clear();
         if (FEngine->Reap(&done, kReapTimeoutNs) != 0)
             break;
-        inFlight -= static_cast<unsigned>(done.size());
+        pass.inFlight -= static_cast<unsigned>(done.size());
     }
-    if (inFlight > 0) {
+    if (pass.inFlight > 0) {
         // Requests that never went out, or a drive that hangs: the kernel
         // may still write into the buffers, so they are never freed.
-        (void)buffers.release();
+        (void)pass.buffers.release();
         FEngine.reset();
-        if (outcome == RunOutcome::Done || outcome == RunOutcome::Canceled) {
+        if (pass.outcome == RunOutcome::Done || pass.outcome == RunOutcome::Canceled) {
             FFailure = "The drive did not answer for 10 seconds.";
-            outcome = RunOutcome::Failed;
+            pass.outcome = RunOutcome::Failed;
         }
     }
-    return outcome;
+    return pass.outcome;
+}
+
+RunOutcome ProfileRun::Fail(const std::string& message) {
+    QuillTPU::ShowErrorMessage(message);
+    return RunOutcome::Failed;
+}
+
+// What keeps the run out of its work folder, in the full test's words.
+std::string ProfileRun::WorkFailure(const Platform::WorkPlace& work,
+                                    const Platform::WorkError& error) const {
+    using Kind = Platform::WorkError::Kind;
+    const std::string folder = "\"" + work.Folder() + "\"";
+    switch (error.kind) {
+    case Kind::Link:
+    case Kind::NotFolder:
+        return folder + " is not a folder. The full test needs this name for its work folder: " +
+               "move it away.";
+    case Kind::Busy:
+        return "Another run is using the folder " + folder + ".";
+    case Kind::Create:
+        return "Cannot create the folder " + folder + ". " + Platform::ErrorText(error.code);
+    case Kind::MarkFolder:
+        return "Cannot mark the folder " + folder + " as the speed test's. " +
+               work.Marks().MarkErrorText(error.code);
+    case Kind::NotOnVolume:
+        return FDrive + " is not ready.";
+    default:
+        return "Cannot use the folder " + folder + ". " + Platform::ErrorText(error.code);
+    }
+}
+
+RunOutcome ProfileRun::NoSpace() {
+    QuillTPU::ShowWarningMessage(SpeedTest::kNoSpaceMessage);
+    return RunOutcome::Declined;
+}
+
+// No honest figure can be taken where the file cache stands in for the drive.
+RunOutcome ProfileRun::Refused() {
+    QuillTPU::ShowErrorMessage(FDrive + " refuses direct I/O (" + FPlace +
+                               "): its figures would be the memory's, not the drive's, so the "
+                               "full test does not run there.");
+    return RunOutcome::Declined;
 }
 
 bool ProfileRun::StopAsked() {
@@ -538,12 +539,14 @@ std::vector<std::string> ResultTable(const ProfileRun& run) {
     lines.push_back("Full test: " + run.EngineName() + ", test file " +
                     std::to_string(run.FileSize() / kMegabyte) + "MB, " +
                     QuillTPU::FormatReal(run.Seconds(), 2) + " s per figure");
-    lines.push_back("Test                            MB/s       IOPS    Mean us     99% us");
+    // Sixty columns: the log of the window at its smallest holds them
+    // without wrapping, in its fixed-pitch font; the longest name is 25.
+    lines.push_back("Test                         MB/s    IOPS  Mean us    99% us");
     for (const FigureResult& r : run.Results()) {
         std::string name = FigureName(r.figure);
-        name.resize(26, ' ');
-        lines.push_back(name + Fixed(r.bytesPerSecond / kMegabyte, 10, 1) + Fixed(r.iops, 11, 0) +
-                        Fixed(r.meanLatencyUs, 11, 1) + Fixed(r.p99LatencyUs, 11, 1));
+        name.resize(25, ' ');
+        lines.push_back(name + Fixed(r.bytesPerSecond / kMegabyte, 8, 1) + Fixed(r.iops, 8, 0) +
+                        Fixed(r.meanLatencyUs, 9, 1) + Fixed(r.p99LatencyUs, 10, 1));
     }
     if (run.FillBytes() > 0)
         lines.push_back("Random data for the writes: " +

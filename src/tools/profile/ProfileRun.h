@@ -3,6 +3,9 @@
 // (sequential 1 MiB and random 4 KiB, shallow and deep queues, read and
 // write) taken with direct I/O at queue depth from the window's one thread,
 // in the speed test's work folder. Runs under the task contract of the host.
+#include "platform/DriveWork.h"
+#include "platform/UniqueFd.h"
+#include "platform/WorkPlace.h"
 #include "tools/profile/IoEngine.h"
 #include "tools/profile/ProfileInputs.h"
 #include "util/RunOutcome.h"
@@ -12,14 +15,17 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace Profile {
 
 inline constexpr const char* kFillStatus = "Filling the test file with random data...";
-// The test file, beside the speed test's in its work folder and marked as
-// its own, so the speed test's sweep removes what a killed run left.
+// The test file, beside the speed test's in its work folder (the speed
+// test's work place) and marked as the speed test's, so the start-up sweep
+// removes what a killed run left.
 inline constexpr const char* kTestFileName = "FullTest.bin";
 
 struct Figure {
@@ -96,8 +102,27 @@ public:
 
 private:
     struct Pass;
-    RunOutcome Take(int fd, Pass& pass);
+    // The steps of a run; each returns Done to go on and has said why not.
+    RunOutcome PinDrive(std::optional<Platform::PinnedVolume>& volume);
+    RunOutcome Prepare(Platform::WorkPlace& work, Platform::UniqueFd& direct);
+    RunOutcome CreateTestFile(Platform::WorkPlace& work);
+    RunOutcome OpenDirect(const std::string& file, Platform::UniqueFd& direct);
+    RunOutcome ReserveRoom(int fd, const std::string& file);
+    RunOutcome FillTestFile(int fd, const std::string& file);
+    RunOutcome TakeFigures(int fd);
+    // One pass of requests; leaves the message of a failure in FFailure.
+    RunOutcome Take(Pass& pass);
+    bool Send(Pass& pass, std::size_t slot);
+    bool Exchange(Pass& pass, std::vector<Completion>& done);
+    void Complete(Pass& pass, const Completion& completion, std::uint64_t now);
+    RunOutcome Drain(Pass& pass);
     bool StopAsked();
+
+    RunOutcome Fail(const std::string& message);
+    std::string WorkFailure(const Platform::WorkPlace& work,
+                            const Platform::WorkError& error) const;
+    RunOutcome NoSpace();
+    RunOutcome Refused();
 
     QuillTPU::ITaskHost& FHost;
     IProfileInputs& FInputs;
@@ -113,6 +138,9 @@ private:
     std::uint64_t FFillNs = 0;
     std::uint64_t FFillBytes = 0;
     std::uint64_t FLastPump = 0;
+    // The drive as the messages name it, and its work place: read once.
+    std::string FDrive;
+    std::string FPlace;
     std::string FFailure; // the message of a failed pass
 };
 

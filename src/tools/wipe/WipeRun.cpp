@@ -4,7 +4,7 @@
 #include "platform/DriveWork.h"
 #include "platform/File.h"
 #include "tools/wipe/MemoryLimit.h"
-#include "tools/wipe/ToolLeftovers.h"
+#include "tools/wipe/WipeFolder.h"
 #include "util/QuillTPU.h"
 #include "util/TaskScope.h"
 
@@ -119,9 +119,9 @@ RunOutcome WipeRun::Run(QuillTPU::TaskScope& scope) {
     FFolder = *place + kWipeFolder + "/";
 
     // An earlier wipe killed hard may have left the disk full.
-    if (const auto removed =
-            RemoveLeftoversIn(WithoutSlash(FFolder), kWipeTool, [this] { FHost.PumpPaint(); })) {
-        FHost.SetStatus(LeftoverStatus({*removed}));
+    if (const auto removed = Platform::RemoveLeftoversIn(WithoutSlash(FFolder), kToolFolder,
+                                                         [this] { FHost.PumpPaint(); })) {
+        FHost.SetStatus(QuillTPU::LeftoverStatus({*removed}));
         FHost.RepaintStatus();
     }
 
@@ -202,7 +202,7 @@ bool WipeRun::TakeWorkFolder() {
         FCreatedFolder = FCreatedFolder || ensured == 1;
     }
     int error = 0;
-    FFolderFd = OpenWorkFolder(path, &error);
+    FFolderFd = Platform::LockFolder(path, &error).Release();
     if (FFolderFd < 0) {
         QuillTPU::ShowErrorMessage(
             error == ELOOP || error == ENOTDIR
