@@ -129,8 +129,8 @@ private:
     std::function<std::uint64_t()> FClock;
     std::function<void(const FigureResult&)> FOnFigure;
     EngineChoice FChoice = EngineChoice::Automatic;
-    std::uint64_t FWarmupNs = 1'000'000'000;
-    std::uint64_t FMeasureNs = 5'000'000'000;
+    std::uint64_t FWarmupNs = static_cast<std::uint64_t>(kWarmupSeconds.defaultValue * 1e9);
+    std::uint64_t FMeasureNs = static_cast<std::uint64_t>(kMeasureSeconds.defaultValue * 1e9);
     std::unique_ptr<IIoEngine> FEngine;
     std::string FEngineName;
     std::vector<FigureResult> FResults;
