@@ -100,14 +100,15 @@ Ctrl+C stops the wipe after the current file; its fill is deleted.
 )";
 
 constexpr const char* kMergeHelp =
-    R"(Joins the files of FOLDER that match the mask into OUTPUT, in the order of
-their names (without regard to case), each followed by the separator. Hidden
-files, folders and OUTPUT itself are left out.
+    R"(Joins the files of FOLDER that match the masks into OUTPUT, in the order of
+their names (without regard to case), each followed by the separator: the
+files the window's file list shows. A file that matches two masks is merged
+twice. Hidden files, folders and OUTPUT itself are left out.
 
 Options:
   --mask MASKS       file masks separated by ";", such as '*.txt' or
                      '*.log;*.txt' (default *.*); * and ? as wildcards, case
-                     ignored
+                     ignored; a blank belongs to its mask
   --separator TEXT   the text written after every file; "\n" is a line break,
                      written as CR LF (default: a line "==== New file ==="
                      between line breaks); '' for none
@@ -116,9 +117,10 @@ Options:
   --json             print one JSON object at the end: output, files (merged,
                      in order), leftOut (name and reason of every file of
                      FOLDER not merged), bytes (not with OUTPUT -)
-OUTPUT - writes to standard output (a pipe too). Without --append or --replace an existing OUTPUT is asked about on a
-terminal and left unchanged otherwise. A character device (/dev/null) as
-OUTPUT is written to without a question; a FIFO or block device is refused.
+OUTPUT - writes to standard output (a pipe too). Without --append or
+--replace an existing OUTPUT is asked about on a terminal and left unchanged
+otherwise. A character device (/dev/null) as OUTPUT is written to without a
+question; a FIFO or block device is refused.
 Ctrl+C stops between two files; the output keeps what was written.
 )";
 

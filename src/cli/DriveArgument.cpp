@@ -17,7 +17,7 @@ Platform::ChosenDrive DriveArgument(const std::string& what, const std::string& 
         throw std::runtime_error(what + " \"" + path +
                                  "\" does not exist; name a folder or file on the "
                                  "volume to use");
-    auto drive = DriveFor(path);
+    auto drive = Platform::DriveHolding(path);
     if (!drive)
         throw std::runtime_error(what + " \"" + path +
                                  "\" lies on no drive (see ferrovane-cli space)");

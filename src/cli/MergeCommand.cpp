@@ -3,12 +3,12 @@
 #include "cli/Arguments.h"
 #include "cli/Command.h"
 #include "cli/Support.h"
-#include "components/FileMask.h"
 #include "platform/Errors.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "platform/UniqueFd.h"
 #include "tools/merge/MergeRun.h"
+#include "tools/merge/MergeSources.h"
 #include "tools/merge/NarrowText.h"
 #include "util/QuillTPU.h"
 #include "util/TaskScope.h"
@@ -46,74 +46,31 @@ public:
     std::string SeparatorText() override { return separator; }
 };
 
-// A file of FOLDER that is not merged, and why.
-struct LeftOut {
-    std::string name;
-    std::string reason;
-};
-
+using LeftOut = Merge::LeftOutEntry;
 using Identity = Platform::FileId;
 
-// The files the window's file list would show: regular files (or links to
-// one), not hidden, matching one of the masks, sorted by name without regard
-// to case. Each file once, and never the output itself (output: its
-// identity, when it exists). The rest go to leftOut with the reason.
+// The merge's sources as the window's file list shows them, less the output
+// itself (output: its identity, when it exists), which a merge into its own
+// folder would otherwise meet among them. The rest go to leftOut with the
+// reason, by name.
 std::vector<std::string> ListFiles(const std::string& folder, const std::string& masks,
                                    const std::optional<Identity>& output,
                                    std::vector<LeftOut>& leftOut) {
-    std::vector<QuillFindFile::TFileMask> patterns;
-    for (const auto& pattern : QuillFindFile::SplitMaskList(masks)) {
-        if (pattern.empty())
-            continue;
-        try {
-            patterns.emplace_back(pattern);
-        } catch (const QuillFindFile::EInvalidMask& e) {
-            throw UsageError(std::string("--mask: ") + e.what());
-        }
-    }
-    int error = 0;
-    const auto entries = Platform::ListFolder(folder, &error);
-    if (!entries)
+    Merge::SourceList list = Merge::ListSources(folder, masks);
+    if (!list.invalidMasks.empty())
+        throw UsageError("--mask: " + list.invalidMasks.front());
+    if (list.error != 0)
         throw FolderUnreadable("FOLDER \"" + folder +
-                               "\" cannot be read: " + Platform::ErrorText(error));
+                               "\" cannot be read: " + Platform::ErrorText(list.error));
+    leftOut = std::move(list.leftOut);
     std::vector<std::string> names;
-    for (const auto& entry : *entries) {
-        const std::string path = QuillTPU::AddTrailingDelimiter(folder) + entry.name;
-        auto attributes = entry.info.attributes;
-        const char* reason = nullptr;
-        if (attributes & Platform::faHidden)
-            reason = "hidden";
-        else if (attributes & (Platform::faSysFile | Platform::faDirectory))
-            reason = "a folder";
-        if (!reason && (attributes & Platform::faSymLink)) {
-            const auto target = Platform::GetTargetInfo(path);
-            if (target)
-                attributes = target->attributes;
-            else
-                reason = "a link that leads nowhere";
-        }
-        if (!reason && (attributes & Platform::faDirectory))
-            reason = "a folder";
-        else if (!reason && !(attributes & Platform::faArchive))
-            reason = "no regular file";
-        else if (!reason && output && Platform::IdentityOf(path) == output)
-            reason = "the output itself";
-        else if (!reason && std::none_of(patterns.begin(), patterns.end(), [&](const auto& mask) {
-                     return mask.Matches(entry.name);
-                 }))
-            reason = "does not match the mask";
-        if (reason)
-            leftOut.push_back({entry.name, reason});
-        else
-            names.push_back(entry.name);
+    const std::string base = QuillTPU::AddTrailingDelimiter(folder);
+    for (auto& name : list.names) {
+        if (!output || Platform::IdentityOf(base + name) != output)
+            names.push_back(std::move(name));
+        else if (leftOut.empty() || leftOut.back().name != name)
+            leftOut.push_back({name, "the output itself"});
     }
-    std::vector<std::pair<std::string, std::string>> keyed;
-    for (auto& name : names)
-        keyed.emplace_back(QuillTPU::LocaleLowerCase(name), std::move(name));
-    std::stable_sort(keyed.begin(), keyed.end());
-    names.clear();
-    for (auto& [key, name] : keyed)
-        names.push_back(std::move(name));
     std::sort(leftOut.begin(), leftOut.end(),
               [](const LeftOut& a, const LeftOut& b) { return a.name < b.name; });
     return names;
@@ -189,8 +146,7 @@ Piped PipeFile(const std::string& path, const std::optional<Identity>& out, std:
     Platform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!fd) {
         const int code = errno;
-        throw FileOpenError("Cannot open file \"" + path + "\". " + Platform::ErrorText(code),
-                            code);
+        throw FileOpenError(Platform::FileErrorText("open", path, code), code);
     }
     struct stat info {};
     if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode))
@@ -207,8 +163,7 @@ Piped PipeFile(const std::string& path, const std::optional<Identity>& out, std:
             continue;
         if (n < 0) {
             const int code = errno;
-            throw StreamReadError("Cannot read file \"" + path + "\". " + Platform::ErrorText(code),
-                                  code);
+            throw StreamReadError(Platform::FileErrorText("read", path, code), code);
         }
         if (n == 0)
             return Piped::Done;
@@ -283,7 +238,17 @@ int MergeToStdout(CliMergeInputs& inputs, Context& context, std::vector<LeftOut>
 
 } // namespace
 
-int RunMerge(const std::vector<std::string>& args, Context& context) {
+namespace {
+
+// What the command line asks for, checked.
+struct MergeRequest {
+    CliMergeInputs inputs;
+    std::string masks = "*.*";
+    bool toStdout = false;
+    std::optional<bool> append; // --append (true) or --replace (false)
+};
+
+MergeRequest ParseRequest(const std::vector<std::string>& args, const Context& context) {
     const Arguments arguments(
         {{"--mask", true, "file masks separated by \";\", such as '*.txt' (default *.*)"},
          {"--separator", true, "the text after every file (\\n is a line break)"},
@@ -293,48 +258,38 @@ int RunMerge(const std::vector<std::string>& args, Context& context) {
         args);
     arguments.OneOf({"--append", "--replace"});
     const auto positionals = arguments.Exactly({"FOLDER", "OUTPUT"});
-    CliMergeInputs inputs;
-    inputs.folder = positionals[0];
-    inputs.output = positionals[1];
-    const bool toStdout = inputs.output == "-";
-    if (toStdout && context.json)
+    MergeRequest request;
+    request.inputs.folder = positionals[0];
+    request.inputs.output = positionals[1];
+    request.toStdout = request.inputs.output == "-";
+    if (request.toStdout && context.json)
         throw UsageError("--json and OUTPUT - would both write to standard output");
     // A FOLDER that is not there is a failure, as cat's missing file is; a
     // file in its place is a wrong command line.
-    if (!Platform::EntryExists(inputs.folder))
-        throw std::runtime_error("FOLDER \"" + inputs.folder + "\" does not exist");
-    if (!Platform::IsFolder(inputs.folder))
-        throw UsageError("FOLDER \"" + inputs.folder + "\" is no folder");
-    if (!toStdout && Platform::IsFolder(inputs.output))
-        throw UsageError("OUTPUT \"" + inputs.output + "\" is a folder; name a file");
+    if (!Platform::EntryExists(request.inputs.folder))
+        throw std::runtime_error("FOLDER \"" + request.inputs.folder + "\" does not exist");
+    if (!Platform::IsFolder(request.inputs.folder))
+        throw UsageError("FOLDER \"" + request.inputs.folder + "\" is no folder");
+    if (!request.toStdout && Platform::IsFolder(request.inputs.output))
+        throw UsageError("OUTPUT \"" + request.inputs.output + "\" is a folder; name a file");
     if (const auto separator = arguments.Value("--separator"))
-        inputs.separator = UnescapeText(*separator);
-    if (const std::string refusal = toStdout ? std::string() : DeviceRefusal(inputs.output);
-        !refusal.empty()) {
-        context.presenter.ShowMessage(QuillTPU::MessageKind::Error, "", refusal);
-        return kExitFailed;
-    }
-    std::vector<LeftOut> leftOut;
-    try {
-        const auto outputIdentity =
-            toStdout ? StdoutIdentity() : Platform::IdentityOf(inputs.output);
-        inputs.files = ListFiles(inputs.folder, arguments.Value("--mask").value_or("*.*"),
-                                 outputIdentity, leftOut);
-    } catch (const FolderUnreadable& e) {
-        context.presenter.ShowMessage(QuillTPU::MessageKind::Error, "", e.what());
-        return kExitFailed;
-    }
-    if (toStdout)
-        return MergeToStdout(inputs, context, leftOut);
+        request.inputs.separator = UnescapeText(*separator);
+    if (const auto masks = arguments.Value("--mask"))
+        request.masks = *masks;
+    if (arguments.Has("--append"))
+        request.append = true;
+    else if (arguments.Has("--replace"))
+        request.append = false;
+    return request;
+}
 
-    // The run asks whether to merge into an existing output (Yes) or to
-    // start it afresh (No). Here No must never empty a file by default.
+// The run asks whether to merge into an existing output (Yes) or to start
+// it afresh (No); here No must never empty a file by default. Returns the
+// exit status when the merge must not go on.
+std::optional<int> SettleExistingOutput(const MergeRequest& request, Context& context) {
+    const CliMergeInputs& inputs = request.inputs;
     if (Platform::IsRegularFile(inputs.output) && !inputs.files.empty()) {
-        std::optional<bool> append;
-        if (arguments.Has("--append"))
-            append = true;
-        else if (arguments.Has("--replace"))
-            append = false;
+        std::optional<bool> append = request.append;
         if (!append) {
             context.presenter.SetAnswerHint("Nothing changed. Give --append or --replace.");
             if (context.presenter.Confirm(Merge::kConfirmCaption, Merge::kConfirmText))
@@ -354,8 +309,12 @@ int RunMerge(const std::vector<std::string>& args, Context& context) {
     }
     if (CancelSignalled())
         return kExitCanceled;
+    return std::nullopt;
+}
 
-    // The window counts its files from 0; a terminal counts them as people do.
+// The merge run into OUTPUT, its progress counted as people count.
+Merge::RunOutcome MergeToFile(CliMergeInputs& inputs, Context& context) {
+    // The window counts its files from 0; a terminal counts them from 1.
     std::int64_t shown = 0;
     const std::string total =
         QuillTPU::FormatInteger(static_cast<std::int64_t>(inputs.files.size()));
@@ -368,42 +327,70 @@ int RunMerge(const std::vector<std::string>& args, Context& context) {
     // Ctrl+C between two files, or between two pieces of a large one: the
     // output keeps what was written.
     run.SetStopCheck([] { return CancelSignalled(); });
-    Merge::RunOutcome outcome;
     try {
-        outcome = run.Execute();
+        return run.Execute();
     } catch (const StreamWriteError& e) {
         throw StreamWriteError(WithoutFirstLine(e.what()), e.Code());
     } catch (const StreamReadError& e) {
         throw StreamReadError(WithoutFirstLine(e.what()), e.Code());
     }
+}
+
+// --json after a merge into OUTPUT: what it merged, with its size now and
+// the separator, and what it left out (a file that became the output
+// meanwhile too).
+void ReportMerged(const CliMergeInputs& inputs, std::vector<LeftOut>& leftOut, Context& context) {
+    const auto outputIdentity = Platform::IdentityOf(inputs.output);
+    const auto separatorBytes = static_cast<std::int64_t>(SeparatorBytes(inputs.separator).size());
+    std::vector<std::string> merged;
+    std::int64_t bytes = 0;
+    for (const auto& name : inputs.files) {
+        const std::string path = QuillTPU::AddTrailingDelimiter(inputs.folder) + name;
+        struct stat info {};
+        if (::stat(path.c_str(), &info) != 0) {
+            leftOut.push_back({name, "no longer there"});
+            continue;
+        }
+        if (Platform::IdentityOf(path) == outputIdentity) {
+            leftOut.push_back({name, "the output itself"});
+            continue;
+        }
+        merged.push_back(name);
+        bytes += info.st_size + separatorBytes;
+    }
+    PrintJson(context.out, inputs.output, merged, leftOut, bytes);
+}
+
+} // namespace
+
+int RunMerge(const std::vector<std::string>& args, Context& context) {
+    MergeRequest request = ParseRequest(args, context);
+    CliMergeInputs& inputs = request.inputs;
+    if (const std::string refusal = request.toStdout ? std::string() : DeviceRefusal(inputs.output);
+        !refusal.empty()) {
+        context.presenter.ShowMessage(QuillTPU::MessageKind::Error, "", refusal);
+        return kExitFailed;
+    }
+    std::vector<LeftOut> leftOut;
+    try {
+        const auto outputIdentity =
+            request.toStdout ? StdoutIdentity() : Platform::IdentityOf(inputs.output);
+        inputs.files = ListFiles(inputs.folder, request.masks, outputIdentity, leftOut);
+    } catch (const FolderUnreadable& e) {
+        context.presenter.ShowMessage(QuillTPU::MessageKind::Error, "", e.what());
+        return kExitFailed;
+    }
+    if (request.toStdout)
+        return MergeToStdout(inputs, context, leftOut);
+    if (const auto status = SettleExistingOutput(request, context))
+        return *status;
+    const Merge::RunOutcome outcome = MergeToFile(inputs, context);
     if (outcome == Merge::RunOutcome::Canceled)
         context.host.SetStatus(QuillTPU::kCanceledStatus);
     if (outcome != Merge::RunOutcome::Done)
         return ExitStatusOf(outcome);
-    if (context.json) {
-        // What the run left out (a file that became the output meanwhile)
-        // and what it merged, with its size now and the separator.
-        const auto outputIdentity = Platform::IdentityOf(inputs.output);
-        const std::int64_t separatorBytes =
-            static_cast<std::int64_t>(SeparatorBytes(inputs.separator).size());
-        std::vector<std::string> merged;
-        std::int64_t bytes = 0;
-        for (const auto& name : inputs.files) {
-            const std::string path = QuillTPU::AddTrailingDelimiter(inputs.folder) + name;
-            struct stat info {};
-            if (::stat(path.c_str(), &info) != 0) {
-                leftOut.push_back({name, "no longer there"});
-                continue;
-            }
-            if (Platform::IdentityOf(path) == outputIdentity) {
-                leftOut.push_back({name, "the output itself"});
-                continue;
-            }
-            merged.push_back(name);
-            bytes += info.st_size + separatorBytes;
-        }
-        PrintJson(context.out, inputs.output, merged, leftOut, bytes);
-    }
+    if (context.json)
+        ReportMerged(inputs, leftOut, context);
     return kExitDone;
 }
 

@@ -5,60 +5,9 @@
 #include <cstdlib>
 #include <limits>
 
-#include "platform/DriveTable.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/statvfs.h>
-#include <sys/sysmacros.h>
 
 namespace Cli {
-
-std::optional<std::u16string> Utf8ToUtf16(const std::string& text) {
-    std::u16string result;
-    result.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        int extra;
-        char32_t code;
-        if (lead < 0x80) {
-            extra = 0;
-            code = lead;
-        } else if ((lead & 0xE0) == 0xC0) {
-            extra = 1;
-            code = lead & 0x1F;
-        } else if ((lead & 0xF0) == 0xE0) {
-            extra = 2;
-            code = lead & 0x0F;
-        } else if ((lead & 0xF8) == 0xF0) {
-            extra = 3;
-            code = lead & 0x07;
-        } else {
-            return std::nullopt;
-        }
-        if (i + extra >= text.size())
-            return std::nullopt; // cut short
-        for (int k = 1; k <= extra; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80)
-                return std::nullopt;
-            code = (code << 6) | (next & 0x3F);
-        }
-        // Overlong forms, surrogates and code points beyond Unicode.
-        static constexpr char32_t kMinimum[] = {0, 0x80, 0x800, 0x10000};
-        if (code < kMinimum[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-            return std::nullopt;
-        if (code >= 0x10000) {
-            code -= 0x10000;
-            result += static_cast<char16_t>(0xD800 + (code >> 10));
-            result += static_cast<char16_t>(0xDC00 + (code & 0x3FF));
-        } else {
-            result += static_cast<char16_t>(code);
-        }
-        i += extra + 1;
-    }
-    return result;
-}
 
 std::string WithCrLf(const std::string& text) {
     std::string result;
@@ -188,37 +137,6 @@ std::optional<std::int64_t> FreeBytesFor(const std::string& path) {
             probe.resize(slash);
         }
     }
-}
-
-std::optional<Platform::Drive> DriveFor(const std::string& path) {
-    struct statx target {};
-    if (::statx(AT_FDCWD, path.c_str(), 0, STATX_BASIC_STATS | STATX_MNT_ID, &target) != 0)
-        return std::nullopt;
-    const auto table = Platform::ReadDriveTable();
-    // The mount the path lies on, as the mount table knows it.
-    if (target.stx_mask & STATX_MNT_ID)
-        for (const auto& drive : table)
-            if (drive.mountId == target.stx_mnt_id)
-                return drive;
-    const auto device = static_cast<dev_t>(::makedev(target.stx_dev_major, target.stx_dev_minor));
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    const std::string real = resolved ? resolved : path;
-    std::free(resolved);
-    std::optional<Platform::Drive> found;
-    std::size_t best = 0;
-    for (const auto& drive : table) {
-        struct stat mount {};
-        if (::stat(drive.mountPoint.c_str(), &mount) != 0 || mount.st_dev != device)
-            continue;
-        const std::string& root = drive.root;
-        const bool under = real.rfind(root, 0) == 0 || real == drive.mountPoint;
-        const std::size_t weight = under ? drive.mountPoint.size() + 1 : 0;
-        if (!found || weight > best) {
-            found = drive;
-            best = weight;
-        }
-    }
-    return found;
 }
 
 std::int64_t SaturatingProduct(std::int64_t a, std::int64_t b) {

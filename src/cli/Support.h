@@ -1,6 +1,7 @@
 #pragma once
 // Small helpers of the command line that the lower layers do not offer.
 #include "platform/DriveTable.h"
+#include "util/Utf8.h"
 
 #include <cstdint>
 #include <optional>
@@ -10,7 +11,7 @@
 namespace Cli {
 
 // UTF-8 to UTF-16; nullopt for bytes that are no UTF-8.
-std::optional<std::u16string> Utf8ToUtf16(const std::string& text);
+using QuillTPU::Utf8ToUtf16;
 // Every line break (LF, or CR LF) as CR LF, the way the window's text boxes
 // hand their lines to the tools.
 std::string WithCrLf(const std::string& text);
@@ -34,12 +35,6 @@ std::string EscapeControls(const std::string& text);
 // hold it once created (the nearest existing folder above it counts);
 // nullopt when the volume does not answer.
 std::optional<std::int64_t> FreeBytesFor(const std::string& path);
-// The drive (platform/DriveTable.h, lettered or not) that holds path: the
-// mount the path lies on, or where the table lists that volume under
-// another mount (a bind mount), the drive whose mount point lies on the same
-// volume; where several do, the one whose mount point is the longest start
-// of the path. nullopt when none.
-std::optional<Platform::Drive> DriveFor(const std::string& path);
 
 // a * b, or the largest int64 when that does not fit.
 std::int64_t SaturatingProduct(std::int64_t a, std::int64_t b);

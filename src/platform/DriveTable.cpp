@@ -66,6 +66,12 @@ bool Below(const std::string& path, const std::string& folder) {
             path[folder.size()] == '/');
 }
 
+// Whether the folder lies on the volume with this device number.
+bool OnDevice(const std::string& folder, dev_t device) {
+    struct stat info {};
+    return ::stat(folder.c_str(), &info) == 0 && info.st_dev == device;
+}
+
 // Folders where the system keeps its own memory file systems.
 bool InSystemFolder(const std::string& mountPoint) {
     for (const char* folder : {"/dev", "/run", "/sys", "/proc"})
@@ -428,18 +434,45 @@ std::uint64_t UniqueMountIdOf(int fd) {
     return UniqueMountIdAt(fd, "", AT_EMPTY_PATH);
 }
 
+std::optional<Drive> DriveHolding(const std::string& path) {
+    auto table = ReadDriveTable();
+    const bool installed = DriveTableInstalled();
+    struct statx target {};
+    const bool seen =
+        ::statx(AT_FDCWD, path.c_str(), 0, STATX_BASIC_STATS | STATX_MNT_ID, &target) == 0;
+    // The mount the path lies on, as the mount table knows it.
+    if (seen && !installed && (target.stx_mask & STATX_MNT_ID))
+        for (auto& drive : table)
+            if (drive.mountId == target.stx_mnt_id)
+                return std::move(drive);
+    // A mount the table leaves out (a bind mount of a listed volume): a drive
+    // on the same volume, the one whose mount point is the longest start of
+    // the path. An installed table stands for folders, not volumes: there
+    // the longest start alone decides.
+    const auto device = static_cast<dev_t>(::makedev(target.stx_dev_major, target.stx_dev_minor));
+    std::string real = RealPath(path);
+    if (real.empty())
+        real = path;
+    std::optional<Drive> found;
+    std::size_t best = 0;
+    for (auto& drive : table) {
+        const bool under = drive.mountPoint == "/" || Below(real, drive.mountPoint);
+        if (installed ? !under : !seen || !OnDevice(drive.mountPoint, device))
+            continue;
+        const std::size_t weight = under ? drive.mountPoint.size() + 1 : 0;
+        if (!found || weight > best) {
+            best = weight;
+            found = std::move(drive);
+        }
+    }
+    return found;
+}
+
 std::optional<Drive> CurrentDrive() {
     std::unique_ptr<char, void (*)(void*)> cwd(::getcwd(nullptr, 0), std::free);
     if (!cwd)
         return std::nullopt;
-    const std::string here = cwd.get();
-    std::optional<Drive> best;
-    for (auto& d : ReadDriveTable()) {
-        const bool holds = d.mountPoint == "/" || Below(here, d.mountPoint);
-        if (holds && (!best || d.mountPoint.size() > best->mountPoint.size()))
-            best = std::move(d);
-    }
-    return best;
+    return DriveHolding(cwd.get());
 }
 
 std::optional<DriveSpace> VolumeSpace(const Drive& drive, int* error) {

@@ -129,6 +129,12 @@ bool DriveTableInstalled();
 std::uint64_t AskUniqueMountId(const Drive& drive);
 // The same for an open descriptor on the volume (no time limit needed).
 std::uint64_t UniqueMountIdOf(int fd);
+// The drive (lettered or not) that holds path: the mount the path lies on;
+// where the table lists that volume under another mount (a bind mount), the
+// drive on the same volume whose mount point is the longest start of the
+// path. In an installed table, the drive whose mount point is the longest
+// start of the path. nullopt when none.
+std::optional<Drive> DriveHolding(const std::string& path);
 // The drive that holds the current working folder.
 std::optional<Drive> CurrentDrive();
 

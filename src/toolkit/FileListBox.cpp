@@ -1,14 +1,12 @@
 #include "toolkit/FileListBox.h"
 
-#include "components/FileMask.h"
 #include "platform/FileSystem.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QMouseEvent>
 
-#include <algorithm>
-#include <optional>
+#include <utility>
 #include <vector>
 
 #include <unistd.h>
@@ -17,21 +15,6 @@ namespace {
 
 // Each item keeps its file's name as bytes.
 constexpr int kNameRole = Qt::UserRole;
-
-// What the folder holds that a file list shows: regular files and links to
-// them, not hidden. A pipe or a device is never listed: reading one (as a
-// merge would) could block for ever or never end.
-bool IsListedFile(const std::string& folder, const Platform::DirEntry& entry) {
-    const auto attrs = entry.info.attributes;
-    if (attrs & (Platform::faHidden | Platform::faSysFile | Platform::faDirectory))
-        return false;
-    if (attrs & Platform::faSymLink) {
-        const auto target = Platform::GetTargetInfo(folder + "/" + entry.name);
-        return target && (target->attributes & Platform::faArchive) &&
-               !(target->attributes & Platform::faDirectory);
-    }
-    return (attrs & Platform::faArchive) != 0;
-}
 
 QString WithoutTrailingSlash(const QString& folder) {
     return QString::fromStdString(Platform::WithoutTrailingSlash(folder.toStdString()));
@@ -118,6 +101,11 @@ QStringList TFileListBox::Items() const {
     return names;
 }
 
+void TFileListBox::SetLister(TFileLister lister) {
+    FLister = std::move(lister);
+    ReadFileNames();
+}
+
 void TFileListBox::ReadFileNames() {
     const std::string folder = QFile::encodeName(FDirectory).toStdString();
     // As the folder is read it becomes the current one, so relative names
@@ -125,49 +113,19 @@ void TFileListBox::ReadFileNames() {
     // current is still listed below, by its full name.
     [[maybe_unused]] const int changed = ::chdir(folder.c_str());
     clear();
-
-    std::vector<std::string> names;
-    const auto entries = Platform::ListFolder(folder);
-    if (entries) {
-        std::vector<const Platform::DirEntry*> files;
-        for (const auto& e : *entries)
-            if (IsListedFile(folder, e))
-                files.push_back(&e);
-        BusyCursor busy;
-        for (const QString& pattern : FMask.split(';')) {
-            if (pattern.isEmpty())
-                continue;
-            std::optional<QuillFindFile::TFileMask> mask;
-            try {
-                mask.emplace(pattern.toStdString());
-            } catch (const QuillFindFile::EInvalidMask&) {
-                continue; // an unfinished "[" set, as while typing: it lists nothing
-            }
-            for (const auto* e : files) {
-                if (!mask->Matches(e->name))
-                    continue;
-                names.push_back(e->name);
-                if (names.size() > static_cast<std::size_t>(kBusyFrom))
-                    busy.Show();
-            }
-        }
-        std::vector<std::pair<QString, QByteArray>> texts;
-        texts.reserve(names.size());
-        for (const auto& n : names) {
-            QByteArray bytes = QByteArray::fromStdString(n);
-            texts.emplace_back(QFile::decodeName(bytes), std::move(bytes));
-        }
-        std::stable_sort(texts.begin(), texts.end(), [](const auto& a, const auto& b) {
-            return QString::compare(a.first, b.first, Qt::CaseInsensitive) < 0;
-        });
-        setUpdatesEnabled(false);
-        for (auto& [text, bytes] : texts) {
-            auto* entry = new QListWidgetItem(text);
-            entry->setData(kNameRole, bytes);
-            addItem(entry);
-        }
-        setUpdatesEnabled(true);
+    const std::vector<std::string> names =
+        FLister ? FLister(folder, FMask.toStdString()) : std::vector<std::string>();
+    BusyCursor busy;
+    if (names.size() > static_cast<std::size_t>(kBusyFrom))
+        busy.Show();
+    setUpdatesEnabled(false);
+    for (const std::string& name : names) {
+        QByteArray bytes = QByteArray::fromStdString(name);
+        auto* entry = new QListWidgetItem(QFile::decodeName(bytes));
+        entry->setData(kNameRole, std::move(bytes));
+        addItem(entry);
     }
+    setUpdatesEnabled(true);
     emit OnChange();
 }
 

@@ -1,14 +1,21 @@
 #pragma once
-// A list box of the files of one folder that match a mask: normal files only
-// (no folders, no hidden files, nothing that is not a regular file or a link
-// to one), sorted by name without regard to case. Reading the list makes its
-// folder the process's current folder.
+// A list box of the files of one folder that match a mask. Which files, and
+// in which order, its owner decides through a lister (the merge tab hands
+// it the merge's own listing, so the list shows what a merge joins); until
+// it has one the list is empty. Reading the list makes its folder the
+// process's current folder.
 #include <QListWidget>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <string>
 #include <vector>
+
+// The names (bare, as the folder holds them) to list for a folder and a
+// mask, in the order to show them.
+using TFileLister =
+    std::function<std::vector<std::string>(const std::string& folder, const std::string& mask)>;
 
 class TFileListBox : public QListWidget {
     Q_OBJECT
@@ -23,9 +30,7 @@ public:
     // cannot be made the current folder; the list then stays as it was.
     bool SetDirectory(const QString& folder);
 
-    // Patterns separated by ";", matched as the file finder matches masks
-    // (without regard to case, "*.*" covering every name). A file that
-    // matches two patterns is listed twice; an empty mask lists nothing.
+    // Handed to the lister as it stands.
     QString Mask() const { return FMask; }
     // Re-reads only when the text differs (case-sensitive comparison).
     void SetMask(const QString& mask);
@@ -42,6 +47,9 @@ public:
     // not valid UTF-8 is shown with replacement characters, yet must still
     // open the file it stands for.
     std::vector<std::string> ItemNames() const;
+
+    // Sets what decides the listed names, and reads the folder with it.
+    void SetLister(TFileLister lister);
 
     // Reads the folder afresh.
     virtual void ReadFileNames();
@@ -64,4 +72,5 @@ protected:
 private:
     QString FDirectory;
     QString FMask = QStringLiteral("*.*");
+    TFileLister FLister;
 };

@@ -114,6 +114,26 @@ std::string EncodeUtf8(const std::u32string& text) {
     return out;
 }
 
+std::optional<std::u16string> Utf8ToUtf16(const std::string& text) {
+    std::u16string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        char32_t c = 0;
+        const std::size_t n = DecodeAt(text, i, &c);
+        if (n == 0)
+            return std::nullopt;
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            out += static_cast<char16_t>(0xD800 + (c >> 10));
+            out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(c);
+        }
+        i += n;
+    }
+    return out;
+}
+
 std::string LocaleUpperCase(const std::string& text) {
     return MapCase(text, ::towupper_l);
 }

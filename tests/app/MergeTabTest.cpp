@@ -1,7 +1,9 @@
 // The Merge files tab's wiring: the output name follows the folder until a
 // key is pressed in it, the path box moves the folder list, the mask narrows
-// the files, the colour cues, and "Merge" joining the listed files.
+// the files, the colour cues, "Merge" joining the listed files, and the
+// command line listing the same sources as the window.
 #include "AppTestMain.h"
+#include "CliProcess.h"
 #include "Controls.h"
 #include "app/FormMain.h"
 #include "components/PATHEdit.h"
@@ -46,11 +48,74 @@ bool LongerComesFirst(const std::filesystem::path& folder, const std::string& na
     return false;
 }
 
+// The names of the "files" array of the command line's --json result (plain
+// names without escapes); empty when there is none.
+QStringList JsonFiles(const std::string& json) {
+    const std::string key = "\"files\": [";
+    const auto begin = json.find(key);
+    if (begin == std::string::npos)
+        return {};
+    const auto end = json.find(']', begin);
+    QStringList names;
+    for (auto at = json.find('"', begin + key.size()); at < end; at = json.find('"', at + 1)) {
+        const auto close = json.find('"', at + 1);
+        names << QString::fromStdString(json.substr(at + 1, close - at - 1));
+        at = close;
+    }
+    return names;
+}
+
 } // namespace
 
 class MergeTabTest : public QObject {
     Q_OBJECT
 private slots:
+    // The window's file list and ferrovane-cli merge pick the same sources in
+    // the same order: case ignored in the order (a.txt before B.txt), hidden
+    // files, folders and dangling links left out, a link to a file listed,
+    // a file that matches two masks twice, only ";" between masks.
+    void windowAndCommandLineListTheSameSources_data() {
+        QTest::addColumn<QString>("mask");
+        QTest::addColumn<QStringList>("sources");
+        QTest::newRow("every name")
+            << "*.*" << QStringList{"a.txt", "B.txt", "c.log", "link.txt", "notes"};
+        QTest::newRow("a file matching two masks")
+            << "*.txt;a*" << QStringList{"a.txt", "a.txt", "B.txt", "link.txt"};
+        QTest::newRow("masks in another case")
+            << "b*;*.TXT;" << QStringList{"a.txt", "B.txt", "B.txt", "link.txt"};
+        QTest::newRow("a blank belongs to its mask") << "*.log; *.txt" << QStringList{"c.log"};
+        QTest::newRow("no mask") << "" << QStringList{};
+    }
+    void windowAndCommandLineListTheSameSources() {
+        QFETCH(QString, mask);
+        QFETCH(QStringList, sources);
+        TempDir temp;
+        const std::filesystem::path root = std::filesystem::canonical(temp.Path());
+        const std::filesystem::path in = root / "in";
+        std::filesystem::create_directories(in / "sub.txt");
+        for (const char* name :
+             {"B.txt", "a.txt", "c.log", "notes", ".hidden.txt", "sub.txt/x.txt"})
+            WriteFile(in / name, name);
+        std::filesystem::create_symlink(in / "a.txt", in / "link.txt");
+        std::filesystem::create_symlink(in / "gone.txt", in / "dangling.txt");
+
+        QVERIFY(QDir::setCurrent(QString::fromStdString(in.string())));
+        auto form = std::make_unique<TMainForm>();
+        form->LateInitialize();
+        Control<QLineEdit>(form, "edtMergeType")->setText(mask);
+        QStringList window;
+        for (const std::string& name : Control<TQuillFileList>(form, "FileList")->ItemNames())
+            window << QString::fromStdString(name);
+        form.reset();
+        QDir::setCurrent(QDir::rootPath());
+
+        const CliResult cli = RunCli({"merge", "--json", "--replace", "--mask", mask.toStdString(),
+                                      in.string(), (root / "out.txt").string()});
+        QCOMPARE(cli.status, sources.isEmpty() ? 1 : 0);
+        QCOMPARE(window, sources);
+        QCOMPARE(JsonFiles(cli.out), sources);
+    }
+
     void browserOutputNameAndMerge() {
         TempDir temp;
         const std::filesystem::path root = std::filesystem::canonical(temp.Path());

@@ -6,6 +6,7 @@
 #include "components/QuillFileListBox.h"
 #include "platform/DriveTable.h"
 #include "toolkit/FolderList.h"
+#include "tools/merge/MergeSources.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -57,6 +58,16 @@ void DoubleClickRow(QListWidget& list, int row) {
     QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, RowCenter(list, row));
 }
 
+// The file list as the merge tab sets it up: it lists a merge's sources.
+class MergeFileList : public TQuillFileList {
+public:
+    MergeFileList() {
+        SetLister([](const std::string& folder, const std::string& mask) {
+            return Merge::ListSources(folder, mask).names;
+        });
+    }
+};
+
 } // namespace
 
 class FileBrowserTest : public QObject {
@@ -91,7 +102,7 @@ private slots:
         fs::create_symlink(dir / "folder.txt", dir / "lnfolder.txt");
         QVERIFY(::mkfifo((dir / "pipe.txt").c_str(), 0600) == 0);
 
-        TQuillFileList list;
+        MergeFileList list;
         QSignalSpy changes(&list, &TFileListBox::OnChange);
         QVERIFY(list.SetDirectory(Q(dir.Path())));
         QCOMPARE(QDir::currentPath(), Q(dir.Path()));
@@ -124,7 +135,7 @@ private slots:
         RecordingPresenter presenter;
         presenter.answer = yes;
         FolderTrash shell(trash.Path());
-        TQuillFileList list;
+        MergeFileList list;
         list.SetDirectory(Q(dir.Path()));
         list.show();
         QVERIFY(QTest::qWaitForWindowExposed(&list));
@@ -155,7 +166,7 @@ private slots:
         RecordingPresenter presenter;
         FolderTrash shell(trash.Path());
         shell.refuse = EACCES;
-        TQuillFileList list;
+        MergeFileList list;
         list.SetDelShowConfirm(false);
         list.SetDirectory(Q(dir.Path()));
         QSignalSpy reads(&list, &TFileListBox::OnChange);
@@ -192,7 +203,7 @@ private slots:
         TempDir dir;
         for (const char* name : {"a.txt", "b.txt", "c.log"})
             dir.Write(name, "x");
-        TQuillFileList list;
+        MergeFileList list;
         list.SetDirectory(Q(dir.Path()));
         QSignalSpy moved(&list, &TQuillFileList::OnSelectChaged);
         list.show();
@@ -231,7 +242,7 @@ private slots:
         Platform::ScopedDriveTable drives({Platform::DriveForFolder('C', root.toStdString())});
 
         TFolderList folders;
-        TQuillFileList files;
+        MergeFileList files;
         folders.SetFileList(&files);
         QSignalSpy changes(&folders, &TFolderList::OnChange);
         QVERIFY(folders.SetDirectory(root + "/one"));

@@ -319,6 +319,29 @@ TEST(DriveTableOnVolumes, LoopVolumeWithALabel) {
     EXPECT_TRUE(ProbeWriteProtected(readOnly->MountPoint() + "/"));
 }
 
+// The drive that holds a path on the real table: the volume's own mount, and
+// a bind mount of one of its folders elsewhere (left out of the table) leads
+// to the same volume; a path on no drive's volume has none.
+TEST(DriveTableOnVolumes, TheDriveHoldingAPath) {
+    std::string why;
+    auto volume = TestVolume::Tmpfs(1 << 20, false, &why);
+    if (!volume)
+        GTEST_SKIP() << why;
+    fs::create_directories(volume->MountPoint() + "/inner/deeper");
+    TempDir elsewhere;
+    ASSERT_EQ(::mount((volume->MountPoint() + "/inner").c_str(), elsewhere.Path().c_str(), nullptr,
+                      MS_BIND, nullptr),
+              0);
+    for (const std::string& path : {volume->MountPoint(), volume->MountPoint() + "/inner/deeper",
+                                    elsewhere.Path() + "/deeper"}) {
+        const auto drive = DriveHolding(path);
+        ASSERT_TRUE(drive.has_value()) << path;
+        EXPECT_EQ(drive->mountPoint, volume->MountPoint()) << path;
+    }
+    EXPECT_FALSE(DriveHolding("/proc/self").has_value());
+    ::umount2(elsewhere.Path().c_str(), MNT_DETACH);
+}
+
 // The process's letters on the real table: a volume keeps its letter when
 // one that sorts before it goes, and the freed letter is taken again.
 TEST(DriveTableOnVolumes, ALetterStaysWhenAnEarlierVolumeGoes) {

@@ -186,6 +186,11 @@ TEST(LocaleCase, KeepsMalformedBytesAndConvertsTheRest) {
     // Over-long forms and surrogates are no text; every byte comes back.
     EXPECT_EQ(DecodeUtf8("a\xC0\xAF"), (std::u32string{U'a', 0xDCC0, 0xDCAF}));
     EXPECT_EQ(LocaleUpperCase("x\xED\xA0\x80\xFF"), "X\xED\xA0\x80\xFF");
+    // The strict UTF-16 form: a pair for a code point beyond U+FFFF, nothing
+    // for bytes that are no UTF-8 (a cut sequence, an over-long form).
+    EXPECT_EQ(Utf8ToUtf16("é\xF0\x9F\x98\x80"), std::u16string(u"é\U0001F600"));
+    for (const char* bad : {"a\xC3", "\xC0\xAF", "\xED\xA0\x80", "\xFF"})
+        EXPECT_FALSE(Utf8ToUtf16(bad).has_value()) << bad;
 }
 
 // ---- On real volumes (root only) -------------------------------------------

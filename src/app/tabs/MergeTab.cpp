@@ -16,6 +16,7 @@
 #include "toolkit/TMemo.h"
 #include "tools/merge/MergeInputs.h"
 #include "tools/merge/MergeRun.h"
+#include "tools/merge/MergeSources.h"
 #include "util/Paths.h"
 
 #include <QEvent>
@@ -56,21 +57,6 @@ public:
 private:
     bool& FFlag;
 };
-
-// The drive whose volume holds the folder: the deepest mount point above it.
-char DriveOfFolder(const QString& folder) {
-    const std::string path = folder.toStdString();
-    char letter = 0;
-    std::size_t depth = 0;
-    for (const Platform::Drive& drive : Platform::ReadDriveTable()) {
-        const bool inside = path == drive.mountPoint || path.rfind(drive.root, 0) == 0;
-        if (inside && drive.mountPoint.size() >= depth) {
-            letter = drive.letter;
-            depth = drive.mountPoint.size();
-        }
-    }
-    return letter;
-}
 
 } // namespace
 
@@ -184,6 +170,10 @@ void TMergeTab::BuildBrowser() {
     FileList->setAccessibleName("Files");
     SetAlignOf(FileList, alClient);
 
+    // The list shows what a merge would join, as the command line lists it.
+    FileList->SetLister([](const std::string& folder, const std::string& mask) {
+        return Merge::ListSources(folder, mask).names;
+    });
     Directory->SetFileList(FileList);
     // The file list starts on the folder list's folder.
     FileList->SetDirectory(Directory->Directory());
@@ -303,7 +293,9 @@ void TMergeTab::DriveComboChange() {
 }
 
 void TMergeTab::FollowDrive() {
-    const char letter = DriveOfFolder(Directory->Directory());
+    const auto drive =
+        Platform::DriveHolding(QFile::encodeName(Directory->Directory()).toStdString());
+    const char letter = drive ? drive->letter : 0;
     if (letter == 0)
         return;
     TFlagScope following(FFollowingDrive);

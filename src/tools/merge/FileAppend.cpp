@@ -3,6 +3,7 @@
 #include "platform/Errors.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
+#include "platform/UniqueFd.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -31,34 +32,20 @@ enum class Access { Read, Write, WriteOrCreate };
 
 // The toolkit's first line, then which file and why.
 [[noreturn]] void FailWrite(const std::string& path, int code) {
-    throw StreamWriteError("Stream write error\r\nCannot write file \"" + path + "\". " +
-                               Platform::ErrorText(code),
+    throw StreamWriteError("Stream write error\r\n" + Platform::FileErrorText("write", path, code),
                            code);
 }
 
 [[noreturn]] void FailRead(const std::string& path, int code) {
-    throw StreamReadError("Stream read error\r\nCannot read file \"" + path + "\". " +
-                              Platform::ErrorText(code),
+    throw StreamReadError("Stream read error\r\n" + Platform::FileErrorText("read", path, code),
                           code);
 }
 
 // Writes all count bytes, or raises the write error (a full volume too).
 void WriteAll(int fd, const char* data, std::size_t count, const std::string& path) {
-    while (count != 0) {
-        const ssize_t n = ::write(fd, data, count);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            FailWrite(path, n < 0 ? errno : ENOSPC);
-        data += n;
-        count -= static_cast<std::size_t>(n);
-    }
-}
-
-// Closes fd; a close that fails (a full network volume, say) loses data too.
-void CloseReporting(int fd, const std::string& path) {
-    if (::close(fd) != 0 && errno != EINTR)
-        FailWrite(path, errno);
+    int error = 0;
+    if (Platform::WriteAll(fd, data, count, &error) != count)
+        FailWrite(path, error);
 }
 
 // An open descriptor with the file's status, taken once. A merge of
@@ -74,46 +61,38 @@ public:
         // Without blocking: a pipe under a file's name would otherwise wait
         // for a writer that never comes, and the merge cannot be cancelled.
         do
-            FFd = ::open(path.c_str(), flags, 0666);
-        while (FFd < 0 && errno == EINTR);
-        if (FFd < 0) {
+            FFd = Platform::UniqueFd(::open(path.c_str(), flags, 0666));
+        while (!FFd && errno == EINTR);
+        if (!FFd) {
             const int code = errno;
             Fail(access == Access::WriteOrCreate && !Platform::EntryExists(path) ? "create"
                                                                                  : "open",
-                 Platform::ErrorText(code), code);
+                 code);
         }
-        if (::fstat(FFd, &FStat) != 0) {
-            const int code = errno;
-            Fail("open", Platform::ErrorText(code), code);
-        }
+        if (::fstat(FFd.Get(), &FStat) != 0)
+            Fail("open", errno);
         if (S_ISDIR(FStat.st_mode))
-            Fail("open", Platform::ErrorText(EISDIR), EISDIR);
+            Fail("open", EISDIR);
         if (S_ISFIFO(FStat.st_mode) || S_ISSOCK(FStat.st_mode))
-            Fail("open", "It is a pipe or socket, not a file.", ENXIO);
+            Fail("open", ENXIO, "It is a pipe or socket, not a file.");
         // A source is taken as it is now, not as it was listed: a name
         // replaced by a link to a device (/dev/zero) would never end.
         if (access == Access::Read && !S_ISREG(FStat.st_mode))
-            Fail("open", "It is not a regular file.", ENXIO);
+            Fail("open", ENXIO, "It is not a regular file.");
         // Regular files ignore the flag; a device the output is written to
         // (a terminal) is written as it would be without it.
         if (!S_ISREG(FStat.st_mode))
-            ::fcntl(FFd, F_SETFL, ::fcntl(FFd, F_GETFL) & ~O_NONBLOCK);
+            ::fcntl(FFd.Get(), F_SETFL, ::fcntl(FFd.Get(), F_GETFL) & ~O_NONBLOCK);
     }
-    ~OpenFile() {
-        if (FFd >= 0)
-            ::close(FFd);
-    }
-    OpenFile(const OpenFile&) = delete;
-    OpenFile& operator=(const OpenFile&) = delete;
 
-    int Fd() const { return FFd; }
-    // Hands the descriptor over; the caller closes it.
-    int Release() { return std::exchange(FFd, -1); }
+    int Fd() const { return FFd.Get(); }
+    // Hands the descriptor over.
+    Platform::UniqueFd Release() { return std::move(FFd); }
     const struct stat& Stat() const { return FStat; }
 
     // Returns the new position.
     std::int64_t SeekToEnd() {
-        const off_t position = ::lseek(FFd, 0, SEEK_END);
+        const off_t position = ::lseek(FFd.Get(), 0, SEEK_END);
         // A terminal cannot seek; what is written to it simply follows.
         if (position < 0 && errno == ESPIPE && !S_ISREG(FStat.st_mode))
             return 0;
@@ -128,7 +107,7 @@ public:
     // One read of up to count bytes; 0 at the end.
     std::size_t ReadSome(char* buffer, std::size_t count) {
         for (;;) {
-            const ssize_t n = ::read(FFd, buffer, count);
+            const ssize_t n = ::read(FFd.Get(), buffer, count);
             if (n >= 0)
                 return static_cast<std::size_t>(n);
             if (errno != EINTR)
@@ -140,22 +119,22 @@ public:
 
     void Close() {
         // A source was only read: nothing of it can be lost at its close.
-        ::close(std::exchange(FFd, -1));
+        FFd.Close();
     }
 
 private:
-    [[noreturn]] void Fail(const char* action, const std::string& reason, int code) {
-        if (FFd >= 0)
-            ::close(std::exchange(FFd, -1));
+    // reason: the system's for code, unless given.
+    [[noreturn]] void Fail(const char* action, int code, const char* reason = nullptr) {
         const std::string text =
-            std::string("Cannot ") + action + " file \"" + FPath + "\". " + reason;
+            reason ? std::string("Cannot ") + action + " file \"" + FPath + "\". " + reason
+                   : Platform::FileErrorText(action, FPath, code);
         if (action[0] == 'c')
             throw FileCreateError(text, code);
         throw FileOpenError(text, code);
     }
 
     std::string FPath;
-    int FFd = -1;
+    Platform::UniqueFd FFd;
     struct stat FStat {};
 };
 
@@ -226,13 +205,8 @@ std::int64_t BlockCopy(OpenFile& in, int out, const std::string& outPath, std::i
 
 } // namespace
 
-MergeOutput::~MergeOutput() {
-    if (FFd >= 0)
-        ::close(FFd);
-}
-
 void MergeOutput::Reach(const std::string& name, bool create, bool lookUp) {
-    if (FFd >= 0 && name == FName && FPosition >= 0) {
+    if (FFd && name == FName && FPosition >= 0) {
         // A file of thousands is merged in a handful of system calls; the
         // name is looked up again only when the run asks (now and then).
         if (!lookUp)
@@ -244,7 +218,7 @@ void MergeOutput::Reach(const std::string& name, bool create, bool lookUp) {
                 return;
             if (st.st_size != FPosition)
                 // Another program wrote to it: our bytes go after its.
-                FPosition = static_cast<std::int64_t>(::lseek(FFd, 0, SEEK_END));
+                FPosition = static_cast<std::int64_t>(::lseek(FFd.Get(), 0, SEEK_END));
             if (FPosition >= 0)
                 return;
         }
@@ -273,11 +247,11 @@ AppendResult MergeOutput::AppendFile(const std::string& source, const std::strin
     std::int64_t copied = 0;
     bool stopped = false;
     if (size >= kKernelCopyFrom)
-        copied = KernelCopy(in.Fd(), FFd, size, FStop, &stopped);
+        copied = KernelCopy(in.Fd(), FFd.Get(), size, FStop, &stopped);
     // The rest: all of a small file, what the kernel could not copy, and
     // anything the file grew by meanwhile.
     if (!stopped)
-        copied += BlockCopy(in, FFd, FName, copied, FStop, &stopped);
+        copied += BlockCopy(in, FFd.Get(), FName, copied, FStop, &stopped);
     in.Close();
     FPosition = start + copied;
     return stopped ? AppendResult::Stopped : AppendResult::Appended;
@@ -287,13 +261,14 @@ void MergeOutput::AppendBytes(const std::string& name, const std::string& bytes)
     Reach(name, true, false);
     const std::int64_t start = FPosition;
     FPosition = -1;
-    WriteAll(FFd, bytes.data(), bytes.size(), FName);
+    WriteAll(FFd.Get(), bytes.data(), bytes.size(), FName);
     FPosition = start + static_cast<std::int64_t>(bytes.size());
 }
 
 void MergeOutput::Close() {
-    if (FFd >= 0)
-        CloseReporting(std::exchange(FFd, -1), FName);
+    // A close that fails (a full network volume, say) loses data too.
+    if (const int code = FFd.Close(); code != 0 && code != EINTR)
+        FailWrite(FName, code);
 }
 
 } // namespace Merge

@@ -4,6 +4,8 @@
 // end, copy the whole source), with the copy done inside the kernel where
 // the file systems allow it, and the output kept open from one file to the
 // next instead of being opened again for every file and every separator.
+#include "platform/UniqueFd.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -23,8 +25,7 @@ enum class AppendResult {
 
 class MergeOutput {
 public:
-    MergeOutput() = default;
-    ~MergeOutput(); // closes quietly
+    MergeOutput() = default; // the destructor closes quietly
     MergeOutput(const MergeOutput&) = delete;
     MergeOutput& operator=(const MergeOutput&) = delete;
 
@@ -54,7 +55,7 @@ private:
     // written at its new end.
     void Reach(const std::string& name, bool create, bool lookUp);
 
-    int FFd = -1;
+    Platform::UniqueFd FFd;
     std::string FName;
     dev_t FDevice{};
     ino_t FInode{};

@@ -60,8 +60,8 @@ RunOutcome MergeRun::Execute() {
             Platform::File::Create(output).Close();
         } catch (const StreamWriteError& e) {
             // The close is the new file's first flush: say which file failed.
-            throw StreamWriteError("Stream write error\r\nCannot write file \"" + output + "\". " +
-                                       Platform::ErrorText(e.Code()),
+            throw StreamWriteError("Stream write error\r\n" +
+                                       Platform::FileErrorText("write", output, e.Code()),
                                    e.Code());
         }
     } else if (!QuillTPU::MessagePresenter().ConfirmUnlessNo(kConfirmCaption, kConfirmText)) {
