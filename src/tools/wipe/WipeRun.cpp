@@ -3,6 +3,7 @@
 #include "platform/Clock.h"
 #include "platform/DriveWork.h"
 #include "platform/File.h"
+#include "platform/FileSystem.h"
 #include "tools/wipe/MemoryLimit.h"
 #include "tools/wipe/ToolLeftovers.h"
 #include "util/QuillTPU.h"
@@ -34,16 +35,6 @@ bool VolumeFull(int error) {
     return error == ENOSPC || error == EDQUOT;
 }
 
-std::string FileErrorText(const char* action, const std::string& path, int code) {
-    return std::string("Cannot ") + action + " file \"" + path + "\". " + Platform::ErrorText(code);
-}
-
-std::string WithoutSlash(std::string path) {
-    while (path.size() > 1 && path.back() == '/')
-        path.pop_back();
-    return path;
-}
-
 } // namespace
 
 struct WipeRun::Volume {
@@ -54,17 +45,13 @@ WipeRun::WipeRun(QuillTPU::ITaskHost& host, IWipeInputs& inputs)
     : FHost(host), FInputs(inputs), FTickCount(&Platform::TickCount),
       FMemory([] { return AvailableMemory(); }) {}
 
-WipeRun::~WipeRun() {
-    CloseFile();
-    if (FFolderFd >= 0)
-        ::close(FFolderFd);
-}
+WipeRun::~WipeRun() = default;
 
 RunOutcome WipeRun::Execute() {
     QuillTPU::TaskScope scope(FHost);
     FScope = &scope;
     try {
-        const RunOutcome outcome = Run(scope);
+        const RunOutcome outcome = Run();
         FScope = nullptr;
         FVolume.reset(); // the volume may be unmounted again
         return outcome;
@@ -83,27 +70,48 @@ RunOutcome WipeRun::Execute() {
     }
 }
 
-RunOutcome WipeRun::Run(QuillTPU::TaskScope& scope) {
+RunOutcome WipeRun::Run() {
     FHost.RepaintNow();
     FHost.ClearCancel();
     FFolder.clear();
     FCounter = 0;
     FCreatedFolder = false;
-    auto stop = [&](const std::string& message) {
-        QuillTPU::ShowErrorMessage(message);
-        scope.End();
-        return RunOutcome::Declined;
-    };
+    if (const RunOutcome checked = CheckVolume(); checked != RunOutcome::Done)
+        return checked;
+    RemoveLeftovers();
+    if (const RunOutcome checked = CheckMemory(); checked != RunOutcome::Done)
+        return checked;
+    if (!TakeWorkFolder())
+        return Decline({});
+    PreparePattern();
 
-    // The run keeps to the chosen volume from here on, whatever is mounted
-    // meanwhile; a volume gone or replaced since it was chosen is not ready.
+    const std::int32_t passes = FInputs.Passes();
+    for (std::int32_t pass = 1; pass <= passes; ++pass) {
+        // The previous pass removed the folder it created.
+        if (pass > 1 && !TakeWorkFolder()) {
+            FScope->End();
+            return RunOutcome::Failed;
+        }
+        if (const RunOutcome outcome = WipePass(pass); outcome != RunOutcome::Done)
+            return outcome;
+        RemoveOwnFiles();
+    }
+    RemoveOwnFiles(); // the folder, when no pass ran
+    FHost.SetStatus(kDoneStatus);
+    FScope->End();
+    return RunOutcome::Done;
+}
+
+// The run keeps to the chosen volume from here on, whatever is mounted
+// meanwhile; a volume gone or replaced since it was chosen is not ready.
+RunOutcome WipeRun::CheckVolume() {
     const std::optional<Platform::ChosenDrive> chosen = FInputs.Drive();
     if (!chosen)
-        return stop(kNotReadyMessage);
+        return Decline(kNotReadyMessage);
     auto pinned = Platform::PinVolume(Platform::VolumeOf(chosen->drive), chosen->userFolder);
     if (!pinned || !Platform::VolumeAccessible(pinned->drive) ||
         !Platform::VolumeSpace(pinned->drive))
-        return stop(kNotReadyMessage);
+        return Decline(kNotReadyMessage);
     FVolume = std::make_unique<Volume>(Volume{std::move(*pinned)});
     const Platform::PinnedVolume& volume = FVolume->pinned;
     // The probe and the work folder go where the run may write on that
@@ -112,86 +120,79 @@ RunOutcome WipeRun::Run(QuillTPU::TaskScope& scope) {
     if (!place || Platform::ProbeWriteProtected(*place)) {
         // A volume that takes writes, only none of the user's: say what he can do.
         if (!place && !Platform::VolumeReadOnly(volume))
-            return stop(std::string(kWriteProtectedMessage) + "\r\n" + kNoWorkingPlaceMessage +
-                        " " + QuillTPU::kNoWorkingPlaceAdvice);
-        return stop(kWriteProtectedMessage);
+            return Decline(std::string(kWriteProtectedMessage) + "\r\n" + kNoWorkingPlaceMessage +
+                           " " + QuillTPU::kNoWorkingPlaceAdvice);
+        return Decline(kWriteProtectedMessage);
     }
     FFolder = *place + kWipeFolder + "/";
-
-    // An earlier wipe killed hard may have left the disk full.
-    if (const auto removed =
-            RemoveLeftoversIn(WithoutSlash(FFolder), kWipeTool, [this] { FHost.PumpPaint(); })) {
-        FHost.SetStatus(LeftoverStatus({*removed}));
-        FHost.RepaintStatus();
-    }
-
-    int error = 0;
-    const auto freeBytes = FreeBytes(&error);
-    if (!freeBytes)
-        return Fail("Cannot read the free space of \"" + volume.drive.mountPoint + "\". " +
-                    Platform::ErrorText(error));
-    FPatternLength = std::max<std::int64_t>(std::min(BufferMB() * kMegabyte, *freeBytes), 0);
-    // Linux grants a buffer it cannot back and kills the program once the
-    // pattern is written into it: ask before anything is allocated.
-    if (const auto memory = FMemory(); memory && FPatternLength > *memory) {
-        QuillTPU::ShowErrorMessage("The wipe needs " + QuillTPU::FormatSize(FPatternLength) +
-                                   " of memory for its pattern, but only " +
-                                   QuillTPU::FormatSize(*memory) +
-                                   " are available.\r\nPlease choose a smaller buffer size on "
-                                   "the Settings tab.");
-        scope.End();
-        return RunOutcome::Declined;
-    }
-    if (!TakeWorkFolder()) {
-        scope.End();
-        return RunOutcome::Declined;
-    }
-    FPattern = std::make_unique_for_overwrite<std::uint8_t[]>(
-        static_cast<std::size_t>(std::max<std::int64_t>(FPatternLength, 1)));
-    QuillTPU::FillRandom255(FPattern.get(), static_cast<std::size_t>(FPatternLength));
-
-    const std::int32_t passes = FInputs.Passes();
-    for (std::int32_t pass = 1; pass <= passes; ++pass) {
-        // The previous pass removed the folder it created.
-        if (pass > 1 && !TakeWorkFolder()) {
-            scope.End();
-            return RunOutcome::Failed;
-        }
-        std::int64_t written = 0; // bytes written in this pass
-        std::optional<std::int64_t> previous;
-        int stalled = 0;
-        for (;;) {
-            const auto free = FreeBytes(&error);
-            if (!free)
-                return Fail("Cannot read the free space of \"" + volume.drive.mountPoint + "\". " +
-                            Platform::ErrorText(error));
-            if (*free <= 0)
-                break;
-            stalled = previous && *free >= *previous ? stalled + 1 : 0;
-            if (stalled >= kStallRounds)
-                return Fail("The free space of \"" + volume.drive.mountPoint +
-                            "\" does not shrink: " + QuillTPU::FormatSize(*free) +
-                            " are still free after \"" + FFolder + FFileName +
-                            "\" and the files before it were written.");
-            previous = free;
-            const Round round = WriteRound(pass, written, *free);
-            if (round == Round::Canceled)
-                return RunOutcome::Canceled;
-            if (round == Round::Failed)
-                return RunOutcome::Failed;
-            if (round == Round::PassEnds || *free < kMinimumFree)
-                break;
-        }
-        RemoveOwnFiles();
-    }
-    RemoveOwnFiles(); // the folder, when no pass ran
-    FHost.SetStatus(kDoneStatus);
-    scope.End();
     return RunOutcome::Done;
 }
 
+// An earlier wipe killed hard may have left the disk full.
+void WipeRun::RemoveLeftovers() {
+    if (const auto removed = RemoveLeftoversIn(Platform::WithoutTrailingSlash(FFolder), kWipeTool,
+                                               [this] { FHost.PumpPaint(); })) {
+        FHost.SetStatus(LeftoverStatus({*removed}));
+        FHost.RepaintStatus();
+    }
+}
+
+// The pattern is as long as a file of the first round: the buffer size,
+// or the free space when that is less.
+RunOutcome WipeRun::CheckMemory() {
+    int error = 0;
+    const auto freeBytes = FreeBytes(&error);
+    if (!freeBytes)
+        return Fail(FreeSpaceErrorText(error));
+    FPatternLength = std::max<std::int64_t>(std::min(BufferMB() * kMegabyte, *freeBytes), 0);
+    // Linux grants a buffer it cannot back and kills the program once the
+    // pattern is written into it: ask before anything is allocated.
+    if (const auto memory = FMemory(); memory && FPatternLength > *memory)
+        return Decline("The wipe needs " + QuillTPU::FormatSize(FPatternLength) +
+                       " of memory for its pattern, but only " + QuillTPU::FormatSize(*memory) +
+                       " are available.\r\nPlease choose a smaller buffer size on "
+                       "the Settings tab.");
+    return RunOutcome::Done;
+}
+
+void WipeRun::PreparePattern() {
+    FPattern = std::make_unique_for_overwrite<std::uint8_t[]>(
+        static_cast<std::size_t>(std::max<std::int64_t>(FPatternLength, 1)));
+    QuillTPU::FillRandom255(FPattern.get(), static_cast<std::size_t>(FPatternLength));
+}
+
+// Rounds until the volume is full; a volume whose free space does not
+// shrink stops the run instead of taking files for ever.
+RunOutcome WipeRun::WipePass(std::int32_t pass) {
+    std::int64_t written = 0; // bytes written in this pass
+    std::optional<std::int64_t> previous;
+    int stalled = 0;
+    for (;;) {
+        int error = 0;
+        const auto free = FreeBytes(&error);
+        if (!free)
+            return Fail(FreeSpaceErrorText(error));
+        if (*free <= 0)
+            return RunOutcome::Done;
+        stalled = previous && *free >= *previous ? stalled + 1 : 0;
+        if (stalled >= kStallRounds)
+            return Fail("The free space of \"" + FVolume->pinned.drive.mountPoint +
+                        "\" does not shrink: " + QuillTPU::FormatSize(*free) +
+                        " are still free after \"" + FilePath() +
+                        "\" and the files before it were written.");
+        previous = free;
+        const Round round = WriteRound(pass, written, *free);
+        if (round == Round::Canceled)
+            return RunOutcome::Canceled;
+        if (round == Round::Failed)
+            return RunOutcome::Failed;
+        if (round == Round::PassEnds || *free < kMinimumFree)
+            return RunOutcome::Done;
+    }
+}
+
 bool WipeRun::TakeWorkFolder() {
-    const std::string path = WithoutSlash(FFolder);
+    const std::string path = Platform::WithoutTrailingSlash(FFolder);
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) {
         const std::int32_t ensured = QuillTPU::EnsureFolder(FFolder);
@@ -202,8 +203,8 @@ bool WipeRun::TakeWorkFolder() {
         FCreatedFolder = FCreatedFolder || ensured == 1;
     }
     int error = 0;
-    FFolderFd = OpenWorkFolder(path, &error);
-    if (FFolderFd < 0) {
+    FFolderFd = Platform::UniqueFd(OpenWorkFolder(path, &error));
+    if (!FFolderFd) {
         QuillTPU::ShowErrorMessage(
             error == ELOOP || error == ENOTDIR
                 ? "\"" + path +
@@ -218,9 +219,9 @@ bool WipeRun::TakeWorkFolder() {
     // The folder was reached by its path: if another volume took the place
     // meanwhile, the run has no business there.
     struct stat opened {};
-    if (::fstat(FFolderFd, &opened) != 0 ||
+    if (::fstat(FFolderFd.Get(), &opened) != 0 ||
         static_cast<std::uint64_t>(opened.st_dev) != FVolume->pinned.device) {
-        ::close(std::exchange(FFolderFd, -1));
+        FFolderFd.Close();
         QuillTPU::ShowErrorMessage(kNotReadyMessage);
         return false;
     }
@@ -237,83 +238,113 @@ WipeRun::Round WipeRun::WriteRound(std::int32_t pass, std::int64_t& written,
     if (length <= 0)
         return Round::PassEnds; // a volume that was full when the pattern was made
     const std::uint32_t t0 = FTickCount();
-
-    // Only a new file is ever written: a name that is taken, by a user's
-    // file or a link, is skipped.
-    int error = 0;
-    for (int taken = 0;; ++taken) {
-        ++FCounter;
-        FFileName = std::to_string(FCounter);
-        do
-            FFileFd = ::openat(FFolderFd, FFileName.c_str(),
-                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        while (FFileFd < 0 && errno == EINTR);
-        if (FFileFd >= 0)
-            break;
-        error = errno;
-        if (error == EEXIST && taken < kMaxTakenNames)
-            continue;
-        if (VolumeFull(error)) {
-            // Not even a new file fits: the space is taken, unless the volume
-            // ran out of files (a fixed number of inodes, all used) with room
-            // left, which must not pass for a finished wipe.
-            if (OutOfFiles() && freeBytes >= kMegabyte)
-                return FailRound("No more files can be created on the drive (it has no free "
-                                 "file entries left), so " +
-                                 QuillTPU::FormatSize(freeBytes) +
-                                 " of its free space could not be wiped.");
-            return Round::PassEnds;
-        }
-        return FailRound(FileErrorText("create", FFolder + FFileName, error));
-    }
-    // An unmarked file would be the user's for every later clean-up.
-    Platform::TToolMarks marks(FFolder, kWipeTool);
-    if (!marks.MarkFile(FFileFd, FFileName, &error)) {
-        struct stat created {
-        }, now{};
-        const bool known = ::fstat(FFileFd, &created) == 0;
-        CloseFile();
-        if (known && ::fstatat(FFolderFd, FFileName.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
-            now.st_dev == created.st_dev && now.st_ino == created.st_ino)
-            ::unlinkat(FFolderFd, FFileName.c_str(), 0);
-        if (VolumeFull(error))
-            return Round::PassEnds;
-        return FailRound("Cannot mark file \"" + FFolder + FFileName + "\" as the wipe's own. " +
-                         marks.MarkErrorText(error));
-    }
-
-    // One write of the pattern; the system may take it in parts.
+    if (const Round created = CreateFile(freeBytes); created != Round::Next)
+        return created;
+    if (const Round marked = MarkFile(); marked != Round::Next)
+        return marked;
     std::int64_t done = 0;
-    error = 0;
-    while (done < length) {
-        const ssize_t n =
-            ::write(FFileFd, FPattern.get() + done, static_cast<std::size_t>(length - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            error = n < 0 ? errno : ENOSPC;
-            break;
-        }
-        done += n;
-    }
-    if (error != 0 && !VolumeFull(error))
-        return FailRound(FileErrorText("write", FFolder + FFileName, error));
-    // Through the file cache alone, the fill might never reach the disk
-    // before it is deleted; flushing belongs to the round and its speed.
-    if (::fdatasync(FFileFd) != 0 && errno != EINVAL && !VolumeFull(errno))
-        return FailRound(FileErrorText("write", FFolder + FFileName, errno));
-
+    if (const Round filled = FillFile(length, done); filled != Round::Next)
+        return filled;
     // What went to the volume, not the buffer size: the last file of a pass
     // is shorter, and a buffer larger than the free space is never filled.
     written += done;
     FHost.PumpMessages();
-    if (FHost.CancelRequested()) {
-        CloseFile();
-        FScope->End();
-        FHost.SetStatus(QuillTPU::kCanceledStatus);
-        RemoveOwnFiles();
-        return Round::Canceled;
+    if (FHost.CancelRequested())
+        return CancelRound();
+    ShowProgress(pass, written, freeBytes, done, t0);
+    if (const Round closed = FinishFile(); closed != Round::Next)
+        return closed;
+    // Not a byte went: the volume takes nothing more.
+    return done == 0 ? Round::PassEnds : Round::Next;
+}
+
+// Only a new file is ever written: a name that is taken, by a user's file
+// or a link, is skipped.
+WipeRun::Round WipeRun::CreateFile(std::int64_t freeBytes) {
+    for (int taken = 0;; ++taken) {
+        ++FCounter;
+        FFileName = std::to_string(FCounter);
+        int fd;
+        do
+            fd = ::openat(FFolderFd.Get(), FFileName.c_str(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        while (fd < 0 && errno == EINTR);
+        if (fd >= 0) {
+            FFile = Platform::UniqueFd(fd);
+            return Round::Next;
+        }
+        const int error = errno;
+        if (error == EEXIST && taken < kMaxTakenNames)
+            continue;
+        if (!VolumeFull(error))
+            return FailRound(Platform::FileErrorText("create", FilePath(), error));
+        // Not even a new file fits: the space is taken, unless the volume
+        // ran out of files (a fixed number of inodes, all used) with room
+        // left, which must not pass for a finished wipe.
+        if (OutOfFiles() && freeBytes >= kMegabyte)
+            return FailRound("No more files can be created on the drive (it has no free "
+                             "file entries left), so " +
+                             QuillTPU::FormatSize(freeBytes) +
+                             " of its free space could not be wiped.");
+        return Round::PassEnds;
     }
+}
+
+// An unmarked file would be the user's for every later clean-up; one that
+// cannot be marked goes at once, when it is still the file just made.
+WipeRun::Round WipeRun::MarkFile() {
+    Platform::TToolMarks marks(FFolder, kWipeTool);
+    int error = 0;
+    if (marks.MarkFile(FFile.Get(), FFileName, &error))
+        return Round::Next;
+    struct stat created {
+    }, now{};
+    const bool known = ::fstat(FFile.Get(), &created) == 0;
+    CloseFile();
+    if (known && ::fstatat(FFolderFd.Get(), FFileName.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+        now.st_dev == created.st_dev && now.st_ino == created.st_ino)
+        ::unlinkat(FFolderFd.Get(), FFileName.c_str(), 0);
+    if (VolumeFull(error))
+        return Round::PassEnds;
+    return FailRound("Cannot mark file \"" + FilePath() + "\" as the wipe's own. " +
+                     marks.MarkErrorText(error));
+}
+
+// One write of the pattern (the system may take it in parts), flushed: a
+// full volume ends the round with what went.
+WipeRun::Round WipeRun::FillFile(std::int64_t length, std::int64_t& done) {
+    int error = 0;
+    done = static_cast<std::int64_t>(
+        Platform::WriteAll(FFile.Get(), FPattern.get(), static_cast<std::size_t>(length), &error));
+    if (error != 0 && !VolumeFull(error))
+        return FailRound(Platform::FileErrorText("write", FilePath(), error));
+    // Through the file cache alone, the fill might never reach the disk
+    // before it is deleted; flushing belongs to the round and its speed.
+    if (::fdatasync(FFile.Get()) != 0) {
+        error = errno;
+        if (error != EINVAL && !VolumeFull(error))
+            return FailRound(Platform::FileErrorText("write", FilePath(), error));
+    }
+    return Round::Next;
+}
+
+// The close of a written file can still report a failed write-back.
+WipeRun::Round WipeRun::FinishFile() {
+    if (const int error = FFile.Close(); error != 0 && error != EINTR && !VolumeFull(error))
+        return FailRound(Platform::FileErrorText("close", FilePath(), error));
+    return Round::Next;
+}
+
+WipeRun::Round WipeRun::CancelRound() {
+    CloseFile();
+    FScope->End();
+    FHost.SetStatus(QuillTPU::kCanceledStatus);
+    RemoveOwnFiles();
+    return Round::Canceled;
+}
+
+void WipeRun::ShowProgress(std::int32_t pass, std::int64_t written, std::int64_t freeBytes,
+                           std::int64_t done, std::uint32_t t0) {
     // A round within one tick counts as one millisecond.
     const std::uint32_t elapsed = std::max<std::uint32_t>(FTickCount() - t0, 1);
     const long double speed = static_cast<long double>(done) / kMegabyte / (elapsed / 1000.0L);
@@ -322,17 +353,11 @@ WipeRun::Round WipeRun::WriteRound(std::int32_t pass, std::int64_t& written,
                     QuillTPU::FormatInteger(freeBytes / kMegabyte) +
                     ".  Speed: " + QuillTPU::FormatReal(speed, 1) + "MB/sec");
     FHost.RepaintStatus();
-
-    const int fd = std::exchange(FFileFd, -1);
-    if (::close(fd) != 0 && errno != EINTR && !VolumeFull(errno))
-        return FailRound(FileErrorText("close", FFolder + FFileName, errno));
-    // Not a byte went: the volume takes nothing more.
-    return done == 0 ? Round::PassEnds : Round::Next;
 }
 
 bool WipeRun::OutOfFiles() const {
     struct statvfs volume {};
-    if (::fstatvfs(FFolderFd, &volume) != 0 || volume.f_files == 0)
+    if (::fstatvfs(FFolderFd.Get(), &volume) != 0 || volume.f_files == 0)
         return false; // unknown, or inodes made as needed (btrfs)
     return (::geteuid() == 0 ? volume.f_ffree : volume.f_favail) == 0;
 }
@@ -355,8 +380,20 @@ std::optional<std::int64_t> WipeRun::FreeBytes(int* error) {
     return space->freeBytes;
 }
 
+std::string WipeRun::FreeSpaceErrorText(int error) const {
+    return "Cannot read the free space of \"" + FVolume->pinned.drive.mountPoint + "\". " +
+           Platform::ErrorText(error);
+}
+
 std::int64_t WipeRun::BufferMB() {
     return std::max<std::int64_t>(FInputs.BufferSizeMB(), 1);
+}
+
+RunOutcome WipeRun::Decline(const std::string& message) {
+    if (!message.empty())
+        QuillTPU::ShowErrorMessage(message);
+    FScope->End();
+    return RunOutcome::Declined;
 }
 
 WipeRun::Round WipeRun::FailRound(const std::string& message) {
@@ -373,22 +410,22 @@ RunOutcome WipeRun::Fail(const std::string& message) {
     return RunOutcome::Failed;
 }
 
+// Quietly: only a file whose fill went is closed with its check.
 void WipeRun::CloseFile() {
-    if (FFileFd >= 0)
-        ::close(std::exchange(FFileFd, -1));
+    FFile.Close();
 }
 
 void WipeRun::RemoveOwnFiles() {
-    if (FFolderFd < 0)
+    if (!FFolderFd)
         return;
-    const std::string path = WithoutSlash(FFolder);
+    const std::string path = Platform::WithoutTrailingSlash(FFolder);
     // A pass of a small buffer leaves tens of thousands of files.
     Platform::TToolMarks(path, kWipeTool).RemoveOwn(nullptr, [this] { FHost.PumpPaint(); });
     // An empty folder goes even if it could not be marked; a folder the run
     // found stays.
     if (FCreatedFolder)
         ::rmdir(path.c_str());
-    ::close(std::exchange(FFolderFd, -1));
+    FFolderFd.Close();
 }
 
 } // namespace Wipe
