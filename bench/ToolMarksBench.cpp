@@ -10,7 +10,8 @@
 // costs, "ratio" = the sweep's time / the peer's.
 #include "platform/Clock.h"
 #include "platform/DriveWork.h"
-#include "tools/wipe/ToolLeftovers.h"
+#include "platform/WorkPlace.h"
+#include "tools/wipe/WipeFolder.h"
 
 #include <benchmark/benchmark.h>
 
@@ -84,7 +85,7 @@ void LedgerSweep(benchmark::State& state) {
         for (int turn = 0; turn < 2; ++turn) {
             const std::uint64_t t0 = Platform::NanoClock();
             if ((turn == 0) == ownFirst) {
-                const auto result = Wipe::RemoveLeftoversIn(own, Wipe::kWipeTool);
+                const auto result = Platform::RemoveLeftoversIn(own, Wipe::kToolFolder);
                 ownRound = Seconds(t0);
                 removed = result ? result->files : 0;
             } else {

@@ -13,6 +13,8 @@
 #include "app/SettingsStore.h"
 #include "app/tabs/Tabs.h"
 #include "toolkit/SystemHelpers.h"
+#include "tools/speedtest/SpeedTestRun.h"
+#include "tools/wipe/WipeFolder.h"
 #include "util/QuillTPU.h"
 #include "util/Random.h"
 
@@ -50,6 +52,10 @@ public:
 };
 
 const QString kSec = QString::fromLatin1(SettingsStore::kSection);
+
+// Every drive tool's work folder, for the sweep at start-up. The full test
+// works in the speed test's folder under its mark.
+const std::vector<Platform::ToolFolder> kToolFolders = {Wipe::kToolFolder, SpeedTest::kToolFolder};
 
 } // namespace
 
@@ -213,6 +219,12 @@ void TMainForm::LateInitialize() {
     rows.Load(kSec);
     for (TTabPage* tab : FTabs)
         tab->LateInitialize();
+    // A tool killed hard (power loss, SIGKILL) leaves its marked files; a
+    // wipe's can fill a disk.
+    const std::string status =
+        QuillTPU::LeftoverStatus(Platform::RemoveToolLeftovers(kToolFolders));
+    if (!status.empty())
+        FTaskControl->SetStatus(status);
 }
 
 void TMainForm::FormDestroy(EndReason reason) {

@@ -368,7 +368,8 @@ bool TToolMarks::IsOwnFolder() const {
     return IsOwn(AT_FDCWD, ".", marks ? &*marks : nullptr);
 }
 
-std::size_t TToolMarks::RemoveOwn(std::int64_t* bytes, const std::function<void()>& breathe) {
+std::size_t TToolMarks::RemoveOwn(std::int64_t* bytes, const std::function<void()>& breathe,
+                                  bool keepFolder) {
     // A link where the folder was is nothing of ours to touch.
     const UniqueFd dir(::open(FFolder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!dir)
@@ -416,7 +417,8 @@ std::size_t TToolMarks::RemoveOwn(std::int64_t* bytes, const std::function<void(
         // that could not be removed).
         std::string kept;
         for (const auto& [name, id] : *marks) {
-            const bool keep = name == "." ? ownFolder && othersLeft : stayed.count(name) > 0;
+            const bool keep =
+                name == "." ? ownFolder && (othersLeft || keepFolder) : stayed.count(name) > 0;
             if (keep)
                 kept += std::to_string(id.device) + ' ' + std::to_string(id.inode) + ' ' +
                         std::to_string(id.birth) + ' ' + name + '\n';
@@ -435,7 +437,7 @@ std::size_t TToolMarks::RemoveOwn(std::int64_t* bytes, const std::function<void(
                 ::fdatasync(ledger.Get());
         }
     }
-    if (ownFolder && !othersLeft)
+    if (ownFolder && !othersLeft && !keepFolder)
         ::rmdir(FFolder.c_str());
     return removed;
 }

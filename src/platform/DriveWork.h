@@ -82,8 +82,10 @@ public:
     // left, and the folder when it is the tool's and empty then. The marks
     // are read once for the whole folder. Returns the files removed and
     // adds their sizes to *bytes. breathe is called every few hundred files,
-    // so that a window can paint during a long sweep.
-    std::size_t RemoveOwn(std::int64_t* bytes = nullptr, const std::function<void()>& breathe = {});
+    // so that a window can paint during a long sweep. keepFolder: the
+    // folder stays, marked, for a run that goes on using it.
+    std::size_t RemoveOwn(std::int64_t* bytes = nullptr, const std::function<void()>& breathe = {},
+                          bool keepFolder = false);
 
     const std::string& Folder() const { return FFolder; }
     // The ledger's name in the work folder.

@@ -29,6 +29,8 @@ public:
 
     int Get() const noexcept { return FFd; }
     explicit operator bool() const noexcept { return FFd >= 0; }
+    // Hands the descriptor to a caller that closes it itself.
+    int Release() noexcept { return std::exchange(FFd, -1); }
     // Closes now and reports the failure of the close (0 when it went).
     int Close() noexcept {
         const int fd = std::exchange(FFd, -1);

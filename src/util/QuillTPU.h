@@ -5,6 +5,7 @@
 // just that header.
 #include "util/Drives.h"
 #include "util/Format.h"
+#include "util/LeftoverStatus.h"
 #include "util/Messages.h"
 #include "util/Paths.h"
 #include "util/Presenter.h"

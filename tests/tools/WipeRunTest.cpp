@@ -10,7 +10,8 @@
 #include "platform/DriveWork.h"
 #include "tools/speedtest/SpeedTestRun.h"
 #include "tools/wipe/MemoryLimit.h"
-#include "tools/wipe/ToolLeftovers.h"
+#include "tools/wipe/WipeFolder.h"
+#include "util/LeftoverStatus.h"
 #include "util/Random.h"
 #include "util/TaskScope.h"
 
@@ -30,6 +31,11 @@ using Wipe::RunOutcome;
 namespace {
 
 constexpr std::int64_t MB = 1048576;
+
+// The program's start-up sweep, over the tools that leave files.
+std::vector<Platform::RemovedLeftovers> SweepAtStart() {
+    return Platform::RemoveToolLeftovers({Wipe::kToolFolder, SpeedTest::kToolFolder});
+}
 
 struct TestInputs : Wipe::IWipeInputs {
     char16_t letter = u'v';
@@ -427,7 +433,7 @@ TEST(WipeChecks, MemoryAndLeftovers) {
     }
     dir.Write("wp_binary/9", "user");
     fs::create_directory(dir / "speedtest");
-    Platform::TToolMarks speedMarks(dir / "speedtest", Wipe::kSpeedTestTool);
+    Platform::TToolMarks speedMarks(dir / "speedtest", SpeedTest::kToolName);
     speedMarks.MarkFolder();
     {
         const std::string file = dir / "speedtest/SpeedTest.bin";
@@ -438,24 +444,24 @@ TEST(WipeChecks, MemoryAndLeftovers) {
     }
     // A folder that a running tool holds is left alone.
     int error = 0;
-    int held = Wipe::OpenWorkFolder(work, &error);
-    ASSERT_GE(held, 0);
-    auto removed = Wipe::RemoveToolLeftovers();
+    Platform::UniqueFd held = Platform::LockFolder(work, &error);
+    ASSERT_TRUE(held);
+    auto removed = SweepAtStart();
     ASSERT_EQ(removed.size(), 1u);
-    EXPECT_EQ(removed[0].tool, Wipe::kSpeedTestTool);
+    EXPECT_EQ(removed[0].tool, SpeedTest::kToolName);
     EXPECT_TRUE(removed[0].folderRemoved);
-    ::close(held);
+    held = Platform::UniqueFd();
 
-    removed = Wipe::RemoveToolLeftovers();
+    removed = SweepAtStart();
     ASSERT_EQ(removed.size(), 1u);
     EXPECT_EQ(removed[0].folder, work + "/");
     EXPECT_EQ(removed[0].files, 2u);
     EXPECT_FALSE(removed[0].folderRemoved);
-    EXPECT_EQ(Wipe::LeftoverStatus(removed),
+    EXPECT_EQ(QuillTPU::LeftoverStatus(removed),
               "Removed 2 files (8 Bytes) left by an interrupted wipe");
     EXPECT_EQ(Listing(work), "9:4");
     EXPECT_FALSE(fs::exists(dir / "speedtest"));
-    EXPECT_TRUE(Wipe::RemoveToolLeftovers().empty());
+    EXPECT_TRUE(SweepAtStart().empty());
 
     // The memory a buffer can be backed by: the least of MemAvailable and
     // the room under each control group's limit.
@@ -492,7 +498,7 @@ TEST(WipeChecks, AUsersFileUnderTheListsNameSurvives) {
                    ReadAll(speedList) == "0 0 0 SpeedTest.bin\n";
         };
 
-        EXPECT_TRUE(Wipe::RemoveToolLeftovers().empty());
+        EXPECT_TRUE(SweepAtStart().empty());
         EXPECT_TRUE(unchanged()) << "start-up sweep";
 
         RecordingTaskHost host;
@@ -530,7 +536,7 @@ TEST(WipeChecks, AUsersFileUnderTheListsNameSurvives) {
                       std::string::npos)
                 << presenter.shown[1].text;
         }
-        EXPECT_TRUE(Wipe::RemoveToolLeftovers().empty());
+        EXPECT_TRUE(SweepAtStart().empty());
         EXPECT_TRUE(unchanged()) << "second sweep";
     }
     Platform::TToolMarks::UseLedgerOnly(false);

@@ -7,7 +7,6 @@
 #include "app/tabs/Tabs.h"
 #include "toolkit/TDriveComboBox.h"
 #include "toolkit/TSpinEdit.h"
-#include "tools/wipe/ToolLeftovers.h"
 #include "tools/wipe/WipeRun.h"
 #include "util/Drives.h"
 #include "util/Format.h"
@@ -83,12 +82,6 @@ void TWipeTab::Build() {
 void TWipeTab::AddSettings(TSettingsBindings& rows) {
     rows.Add("spnPass", spnPass, 2);
     rows.AddCheck("chkBitRot", chkBitRot, true);
-}
-
-void TWipeTab::LateInitialize() {
-    const std::string status = Wipe::LeftoverStatus(Wipe::RemoveToolLeftovers());
-    if (!status.empty())
-        Host().Tasks().SetStatus(status);
 }
 
 void TWipeTab::drvWipeChange() {

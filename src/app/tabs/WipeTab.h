@@ -1,7 +1,6 @@
 #pragma once
 // The "Data wipe" tab: overwrites the free space of the chosen partition,
-// pass after pass, with the Settings tab's wipe buffer size. It also removes,
-// at start-up, what a wipe or speed test killed hard left on the drives.
+// pass after pass, with the Settings tab's wipe buffer size.
 #include "app/tabs/TabPage.h"
 
 class QCheckBox;
@@ -19,7 +18,6 @@ public:
 
     void Build() override;
     void AddSettings(TSettingsBindings& rows) override;
-    void LateInitialize() override;
 
     void drvWipeChange();
     void btnWipeClick();

@@ -3,6 +3,7 @@
 // chosen drive and reads it back around the file cache, timing both to the
 // drive, and logs the speeds. Runs under the task contract of the host.
 #include "platform/File.h"
+#include "platform/WorkPlace.h"
 #include "tools/speedtest/SpeedTestInputs.h"
 #include "util/RunOutcome.h"
 #include "util/TaskHost.h"
@@ -18,11 +19,12 @@ inline constexpr const char* kReadingStatus = "Reading...";
 inline constexpr const char* kDoneStatus = "Done";
 inline constexpr const char* kNoSpaceMessage = "Not enough free space to perform the write test";
 inline constexpr const char* kNoDriveMessage = "Choose a drive to test first.";
-// The work folder in the drive's working place, and the test file in it.
-inline constexpr const char* kWorkFolderName = "speedtest";
+// The work folder in the drive's working place, the name under which the
+// run marks what it creates, and the test file in the folder.
+inline constexpr Platform::ToolFolder kToolFolder{"speedtest", "speedtest", "speed test"};
+inline constexpr const char* kWorkFolderName = kToolFolder.folder;
+inline constexpr const char* kToolName = kToolFolder.tool;
 inline constexpr const char* kTestFileName = "SpeedTest.bin";
-// The name under which the run marks what it creates.
-inline constexpr const char* kToolName = "speedtest";
 // The chunk of every read, a whole number of 4096-byte sectors.
 inline constexpr std::size_t kReadChunkBytes = 61440;
 // The zero block the write hands to the system, again and again.

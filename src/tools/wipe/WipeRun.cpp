@@ -5,7 +5,7 @@
 #include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "tools/wipe/MemoryLimit.h"
-#include "tools/wipe/ToolLeftovers.h"
+#include "tools/wipe/WipeFolder.h"
 #include "util/QuillTPU.h"
 #include "util/TaskScope.h"
 
@@ -130,9 +130,9 @@ RunOutcome WipeRun::CheckVolume() {
 
 // An earlier wipe killed hard may have left the disk full.
 void WipeRun::RemoveLeftovers() {
-    if (const auto removed = RemoveLeftoversIn(Platform::WithoutTrailingSlash(FFolder), kWipeTool,
-                                               [this] { FHost.PumpPaint(); })) {
-        FHost.SetStatus(LeftoverStatus({*removed}));
+    if (const auto removed = Platform::RemoveLeftoversIn(
+            Platform::WithoutTrailingSlash(FFolder), kToolFolder, [this] { FHost.PumpPaint(); })) {
+        FHost.SetStatus(QuillTPU::LeftoverStatus({*removed}));
         FHost.RepaintStatus();
     }
 }
@@ -203,7 +203,7 @@ bool WipeRun::TakeWorkFolder() {
         FCreatedFolder = FCreatedFolder || ensured == 1;
     }
     int error = 0;
-    FFolderFd = Platform::UniqueFd(OpenWorkFolder(path, &error));
+    FFolderFd = Platform::LockFolder(path, &error);
     if (!FFolderFd) {
         QuillTPU::ShowErrorMessage(
             error == ELOOP || error == ENOTDIR
