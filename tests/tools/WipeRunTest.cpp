@@ -283,18 +283,33 @@ TEST_P(WipeTest, UsersFilesStayAndALinkedFolderIsRefused) {
     fs::remove_all(work);
     const std::string elsewhere = dir / "elsewhere";
     fs::create_directory(elsewhere);
-    for (const bool link : {true, false}) {
-        SCOPED_TRACE(link ? "link" : "file");
+    // The wipe writes only into a folder of its own, and one run at a time.
+    enum class Holder { Link, File, AnotherRun };
+    for (const Holder holder : {Holder::Link, Holder::File, Holder::AnotherRun}) {
+        SCOPED_TRACE(static_cast<int>(holder));
         presenter.shown.clear();
-        if (link)
+        Platform::UniqueFd held;
+        if (holder == Holder::Link)
             fs::create_directory_symlink(elsewhere, work);
-        else
+        else if (holder == Holder::File)
             std::ofstream(work) << "a file";
+        else {
+            fs::create_directory(work);
+            int error = 0;
+            held = Platform::LockFolder(work, &error);
+            ASSERT_TRUE(held);
+        }
         EXPECT_EQ(Run(), RunOutcome::Declined);
-        ASSERT_FALSE(presenter.shown.empty());
-        EXPECT_EQ(presenter.shown.back().text, Wipe::kCannotWriteMessage);
+        ASSERT_EQ(presenter.shown.size(), 2u);
+        EXPECT_EQ(presenter.shown[0].text,
+                  holder == Holder::AnotherRun
+                      ? "Another wipe is using \"" + work + "\"."
+                      : "\"" + work +
+                            "\" is a link or a file, not a folder. The wipe writes only into a "
+                            "folder of its own.");
+        EXPECT_EQ(presenter.shown[1].text, Wipe::kCannotWriteMessage);
         EXPECT_TRUE(fs::is_empty(elsewhere));
-        EXPECT_EQ(link, fs::is_symlink(work));
+        EXPECT_EQ(holder == Holder::Link, fs::is_symlink(work));
         EXPECT_FALSE(host.busy);
         fs::remove(work);
     }

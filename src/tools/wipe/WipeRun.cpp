@@ -4,6 +4,7 @@
 #include "platform/DriveWork.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
+#include "platform/WorkPlace.h"
 #include "tools/wipe/MemoryLimit.h"
 #include "tools/wipe/WipeFolder.h"
 #include "util/QuillTPU.h"
@@ -12,7 +13,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -45,7 +45,17 @@ WipeRun::WipeRun(QuillTPU::ITaskHost& host, IWipeInputs& inputs)
     : FHost(host), FInputs(inputs), FTickCount(&Platform::TickCount),
       FMemory([] { return AvailableMemory(); }) {}
 
-WipeRun::~WipeRun() = default;
+WipeRun::~WipeRun() {
+    CloseFile();
+    DropVolume();
+}
+
+// The work place lets go of its folder first; then the volume may be
+// unmounted again.
+void WipeRun::DropVolume() {
+    FWorkPlace.reset();
+    FVolume.reset();
+}
 
 RunOutcome WipeRun::Execute() {
     QuillTPU::TaskScope scope(FHost);
@@ -53,7 +63,7 @@ RunOutcome WipeRun::Execute() {
     try {
         const RunOutcome outcome = Run();
         FScope = nullptr;
-        FVolume.reset(); // the volume may be unmounted again
+        DropVolume();
         return outcome;
     } catch (...) {
         // Whatever went wrong, the fill must not stay on the disk, and the
@@ -65,7 +75,7 @@ RunOutcome WipeRun::Execute() {
             scope.End();
         }
         FScope = nullptr;
-        FVolume.reset();
+        DropVolume();
         throw;
     }
 }
@@ -75,7 +85,6 @@ RunOutcome WipeRun::Run() {
     FHost.ClearCancel();
     FFolder.clear();
     FCounter = 0;
-    FCreatedFolder = false;
     if (const RunOutcome checked = CheckVolume(); checked != RunOutcome::Done)
         return checked;
     RemoveLeftovers();
@@ -124,14 +133,16 @@ RunOutcome WipeRun::CheckVolume() {
                            " " + QuillTPU::kNoWorkingPlaceAdvice);
         return Decline(kWriteProtectedMessage);
     }
-    FFolder = *place + kWipeFolder + "/";
+    FWorkPlace = std::make_unique<Platform::WorkPlace>(volume, *place, kToolFolder);
+    FFolder = Platform::WithTrailingSlash(FWorkPlace->Folder());
     return RunOutcome::Done;
 }
 
 // An earlier wipe killed hard may have left the disk full.
 void WipeRun::RemoveLeftovers() {
-    if (const auto removed = Platform::RemoveLeftoversIn(
-            Platform::WithoutTrailingSlash(FFolder), kToolFolder, [this] { FHost.PumpPaint(); })) {
+    // Before the free space is read: they may be most of what is taken.
+    if (const auto removed = Platform::RemoveLeftoversIn(FWorkPlace->Folder(), kToolFolder,
+                                                         [this] { FHost.PumpPaint(); })) {
         FHost.SetStatus(QuillTPU::LeftoverStatus({*removed}));
         FHost.RepaintStatus();
     }
@@ -191,45 +202,39 @@ RunOutcome WipeRun::WipePass(std::int32_t pass) {
     }
 }
 
+// The folder is taken afresh for every pass, as the pass before removed
+// it with its files. A folder that cannot be marked is still the run's and
+// goes at the end when empty.
 bool WipeRun::TakeWorkFolder() {
-    const std::string path = Platform::WithoutTrailingSlash(FFolder);
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) {
-        const std::int32_t ensured = QuillTPU::EnsureFolder(FFolder);
-        if (ensured == -1) {
-            QuillTPU::ShowErrorMessage(kCannotWriteMessage); // after EnsureFolder's own
-            return false;
-        }
-        FCreatedFolder = FCreatedFolder || ensured == 1;
-    }
-    int error = 0;
-    FFolderFd = Platform::LockFolder(path, &error);
-    if (!FFolderFd) {
-        QuillTPU::ShowErrorMessage(
-            error == ELOOP || error == ENOTDIR
-                ? "\"" + path +
-                      "\" is a link or a file, not a folder. The wipe writes only into "
-                      "a folder of its own."
-            : error == EBUSY
-                ? "Another wipe is using \"" + path + "\"."
-                : "Cannot open folder \"" + path + "\". " + Platform::ErrorText(error));
-        QuillTPU::ShowErrorMessage(kCannotWriteMessage);
-        return false;
-    }
-    // The folder was reached by its path: if another volume took the place
-    // meanwhile, the run has no business there.
-    struct stat opened {};
-    if (::fstat(FFolderFd.Get(), &opened) != 0 ||
-        static_cast<std::uint64_t>(opened.st_dev) != FVolume->pinned.device) {
-        FFolderFd.Close();
+    const Platform::WorkError error =
+        FWorkPlace->Take([this] { FHost.PumpPaint(); }, Platform::FolderMark::BestEffort);
+    if (!error)
+        return true;
+    using Kind = Platform::WorkError::Kind;
+    const std::string& path = FWorkPlace->Folder();
+    switch (error.kind) {
+    case Kind::NotOnVolume:
+        // Another volume took the place since the run pinned its own.
         QuillTPU::ShowErrorMessage(kNotReadyMessage);
         return false;
+    case Kind::Link:
+    case Kind::NotFolder:
+        QuillTPU::ShowErrorMessage("\"" + path +
+                                   "\" is a link or a file, not a folder. The wipe writes only "
+                                   "into a folder of its own.");
+        break;
+    case Kind::Busy:
+        QuillTPU::ShowErrorMessage("Another wipe is using \"" + path + "\".");
+        break;
+    case Kind::Create:
+        QuillTPU::ShowErrorMessage(QuillTPU::FolderCreateErrorText(FFolder, error.code));
+        break;
+    default:
+        QuillTPU::ShowErrorMessage("Cannot open folder \"" + path + "\". " +
+                                   Platform::ErrorText(error.code));
     }
-    // Marked, a folder left by a run killed hard is known as the wipe's.
-    // Unmarked, it is still removed at the end when it is empty.
-    if (FCreatedFolder)
-        Platform::TToolMarks(path, kWipeTool).MarkFolder();
-    return true;
+    QuillTPU::ShowErrorMessage(kCannotWriteMessage);
+    return false;
 }
 
 WipeRun::Round WipeRun::WriteRound(std::int32_t pass, std::int64_t& written,
@@ -240,8 +245,6 @@ WipeRun::Round WipeRun::WriteRound(std::int32_t pass, std::int64_t& written,
     const std::uint32_t t0 = FTickCount();
     if (const Round created = CreateFile(freeBytes); created != Round::Next)
         return created;
-    if (const Round marked = MarkFile(); marked != Round::Next)
-        return marked;
     std::int64_t done = 0;
     if (const Round filled = FillFile(length, done); filled != Round::Next)
         return filled;
@@ -259,55 +262,37 @@ WipeRun::Round WipeRun::WriteRound(std::int32_t pass, std::int64_t& written,
 }
 
 // Only a new file is ever written: a name that is taken, by a user's file
-// or a link, is skipped.
+// or a link, is skipped. The work place marks it as the wipe's, and removes
+// it again when it cannot.
 WipeRun::Round WipeRun::CreateFile(std::int64_t freeBytes) {
+    Platform::WorkError error;
     for (int taken = 0;; ++taken) {
         ++FCounter;
         FFileName = std::to_string(FCounter);
-        int fd;
-        do
-            fd = ::openat(FFolderFd.Get(), FFileName.c_str(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        while (fd < 0 && errno == EINTR);
-        if (fd >= 0) {
-            FFile = Platform::UniqueFd(fd);
+        FFile = FWorkPlace->CreateFile(FFileName, O_WRONLY, &error);
+        if (FFile)
             return Round::Next;
-        }
-        const int error = errno;
-        if (error == EEXIST && taken < kMaxTakenNames)
-            continue;
-        if (!VolumeFull(error))
-            return FailRound(Platform::FileErrorText("create", FilePath(), error));
-        // Not even a new file fits: the space is taken, unless the volume
-        // ran out of files (a fixed number of inodes, all used) with room
-        // left, which must not pass for a finished wipe.
-        if (OutOfFiles() && freeBytes >= kMegabyte)
-            return FailRound("No more files can be created on the drive (it has no free "
-                             "file entries left), so " +
-                             QuillTPU::FormatSize(freeBytes) +
-                             " of its free space could not be wiped.");
-        return Round::PassEnds;
+        if (error.kind != Platform::WorkError::Kind::Create || error.code != EEXIST ||
+            taken >= kMaxTakenNames)
+            break;
     }
-}
-
-// An unmarked file would be the user's for every later clean-up; one that
-// cannot be marked goes at once, when it is still the file just made.
-WipeRun::Round WipeRun::MarkFile() {
-    Platform::TToolMarks marks(FFolder, kWipeTool);
-    int error = 0;
-    if (marks.MarkFile(FFile.Get(), FFileName, &error))
-        return Round::Next;
-    struct stat created {
-    }, now{};
-    const bool known = ::fstat(FFile.Get(), &created) == 0;
-    CloseFile();
-    if (known && ::fstatat(FFolderFd.Get(), FFileName.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
-        now.st_dev == created.st_dev && now.st_ino == created.st_ino)
-        ::unlinkat(FFolderFd.Get(), FFileName.c_str(), 0);
-    if (VolumeFull(error))
-        return Round::PassEnds;
-    return FailRound("Cannot mark file \"" + FilePath() + "\" as the wipe's own. " +
-                     marks.MarkErrorText(error));
+    if (error.kind == Platform::WorkError::Kind::MarkFile) {
+        if (VolumeFull(error.code))
+            return Round::PassEnds;
+        return FailRound("Cannot mark file \"" + FilePath() + "\" as the wipe's own. " +
+                         FWorkPlace->Marks().MarkErrorText(error.code));
+    }
+    if (!VolumeFull(error.code))
+        return FailRound(Platform::FileErrorText("create", FilePath(), error.code));
+    // Not even a new file fits: the space is taken, unless the volume ran
+    // out of files (a fixed number of inodes, all used) with room left,
+    // which must not pass for a finished wipe.
+    if (OutOfFiles() && freeBytes >= kMegabyte)
+        return FailRound("No more files can be created on the drive (it has no free "
+                         "file entries left), so " +
+                         QuillTPU::FormatSize(freeBytes) +
+                         " of its free space could not be wiped.");
+    return Round::PassEnds;
 }
 
 // One write of the pattern (the system may take it in parts), flushed: a
@@ -357,7 +342,7 @@ void WipeRun::ShowProgress(std::int32_t pass, std::int64_t written, std::int64_t
 
 bool WipeRun::OutOfFiles() const {
     struct statvfs volume {};
-    if (::fstatvfs(FFolderFd.Get(), &volume) != 0 || volume.f_files == 0)
+    if (::fstatvfs(FWorkPlace->Descriptor(), &volume) != 0 || volume.f_files == 0)
         return false; // unknown, or inodes made as needed (btrfs)
     return (::geteuid() == 0 ? volume.f_ffree : volume.f_favail) == 0;
 }
@@ -415,17 +400,11 @@ void WipeRun::CloseFile() {
     FFile.Close();
 }
 
+// The files of the pass, and the folder when the run made it and it is
+// empty: a pass of a small buffer leaves tens of thousands of files.
 void WipeRun::RemoveOwnFiles() {
-    if (!FFolderFd)
-        return;
-    const std::string path = Platform::WithoutTrailingSlash(FFolder);
-    // A pass of a small buffer leaves tens of thousands of files.
-    Platform::TToolMarks(path, kWipeTool).RemoveOwn(nullptr, [this] { FHost.PumpPaint(); });
-    // An empty folder goes even if it could not be marked; a folder the run
-    // found stays.
-    if (FCreatedFolder)
-        ::rmdir(path.c_str());
-    FFolderFd.Close();
+    if (FWorkPlace)
+        FWorkPlace->Cleanup([this] { FHost.PumpPaint(); });
 }
 
 } // namespace Wipe

@@ -14,6 +14,9 @@
 #include <optional>
 #include <string>
 
+namespace Platform {
+class WorkPlace;
+}
 namespace QuillTPU {
 class TaskScope;
 }
@@ -71,7 +74,6 @@ private:
     // One file of a pass: created, marked, filled and flushed, closed.
     Round WriteRound(std::int32_t pass, std::int64_t& written, std::int64_t freeBytes);
     Round CreateFile(std::int64_t freeBytes);
-    Round MarkFile();
     Round FillFile(std::int64_t length, std::int64_t& done);
     Round FinishFile();
     Round CancelRound();
@@ -93,6 +95,7 @@ private:
     Round FailRound(const std::string& message);
     void CloseFile();
     void RemoveOwnFiles();
+    void DropVolume();
 
     QuillTPU::ITaskHost& FHost;
     IWipeInputs& FInputs;
@@ -105,9 +108,8 @@ private:
     // The task of the current Execute.
     QuillTPU::TaskScope* FScope = nullptr;
     std::string FFolder;
-    Platform::UniqueFd FFolderFd; // the work folder, open and locked while the run uses it
-    bool FCreatedFolder = false;
-    Platform::UniqueFd FFile; // the file of the round
+    std::unique_ptr<Platform::WorkPlace> FWorkPlace; // the work folder on that volume
+    Platform::UniqueFd FFile;                        // the file of the round
     std::string FFileName;
     std::int64_t FCounter = 0; // k: the last file name used
     std::unique_ptr<std::uint8_t[]> FPattern;
