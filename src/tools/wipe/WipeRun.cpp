@@ -85,6 +85,7 @@ RunOutcome WipeRun::Run() {
     FHost.ClearCancel();
     FFolder.clear();
     FCounter = 0;
+    FBytesPerPass.clear();
     if (const RunOutcome checked = CheckVolume(); checked != RunOutcome::Done)
         return checked;
     RemoveLeftovers();
@@ -175,7 +176,7 @@ void WipeRun::PreparePattern() {
 // Rounds until the volume is full; a volume whose free space does not
 // shrink stops the run instead of taking files for ever.
 RunOutcome WipeRun::WipePass(std::int32_t pass) {
-    std::int64_t written = 0; // bytes written in this pass
+    std::int64_t& written = FBytesPerPass.emplace_back(0);
     std::optional<std::int64_t> previous;
     int stalled = 0;
     for (;;) {

@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace Platform {
 class WorkPlace;
@@ -58,6 +59,9 @@ public:
     // The work folder of the last run (the drive's working place +
     // "wp_binary/"); empty until the checks found it.
     const std::string& WorkFolder() const { return FFolder; }
+    // The bytes each pass of the last run wrote to the volume, pass by pass
+    // (a pass ended by Cancel or a failure counts what went until then).
+    const std::vector<std::int64_t>& BytesPerPass() const { return FBytesPerPass; }
 
 private:
     // How a round ends; each step of a round returns Next to go on.
@@ -114,6 +118,7 @@ private:
     std::int64_t FCounter = 0; // k: the last file name used
     std::unique_ptr<std::uint8_t[]> FPattern;
     std::int64_t FPatternLength = 0; // L
+    std::vector<std::int64_t> FBytesPerPass;
 };
 
 } // namespace Wipe
