@@ -158,13 +158,17 @@ std::int32_t EnsureFolder(const std::string& path) {
     int error = 0;
     if (!path.empty() && ForceFoldersWithReason(path, &error))
         return 1;
+    ShowErrorMessage(FolderCreateErrorText(path, error));
+    return -1;
+}
+
+std::string FolderCreateErrorText(const std::string& path, int error) {
     // The two usual lines, and the system's reason: a file in the way or a
     // read-only volume is no matter of permissions.
-    ShowErrorMessage("Cannot create folder: " + path + "\r\n" +
-                     "Probably you are trying to write to a folder to which you don't have "
-                     "write permissions.\r\n" +
-                     FolderFailureReason(path, error));
-    return -1;
+    return "Cannot create folder: " + path + "\r\n" +
+           "Probably you are trying to write to a folder to which you don't have "
+           "write permissions.\r\n" +
+           FolderFailureReason(path, error);
 }
 
 std::string AppFolder() {

@@ -21,6 +21,9 @@ bool ForceFolders(const std::string& path);
 // 0 existed, 1 created, -1 failed (an empty path fails).
 std::int32_t EnsureFolderSilent(const std::string& path);
 std::int32_t EnsureFolder(const std::string& path);
+// What EnsureFolder shows when path could not be made (error: an errno),
+// for a caller that makes its folder another way.
+std::string FolderCreateErrorText(const std::string& path, int error);
 std::string AppFolder();
 // The generator's default output folder: the program's folder when the user
 // may write there, otherwise the user's home folder.

@@ -140,7 +140,9 @@ protected:
             run.SetFreeSpaceQuery([this](int*) -> std::optional<std::int64_t> {
                 return std::max<std::int64_t>(*simulated - BytesIn(volumeRoot), 0);
             });
-        return run.Execute();
+        const RunOutcome outcome = run.Execute();
+        bytesPerPass = run.BytesPerPass();
+        return outcome;
     }
 
     // At every PumpMessages (after a round's write), the work folder's files.
@@ -159,6 +161,7 @@ protected:
     RecordingPresenter presenter;
     std::uint32_t clock = 0;
     std::vector<std::string> listings;
+    std::vector<std::int64_t> bytesPerPass; // of the last Run
 };
 
 #define MAKE_VOLUME(...)                                                                           \
@@ -174,6 +177,7 @@ TEST_P(WipeTest, PassesFillTheFreeSpaceAndDeleteTheirFiles) {
         std::int64_t capacity, userBytes;
         std::int32_t passes, bufferMB;
         std::vector<std::string> listings, statuses;
+        std::vector<std::int64_t> bytesPerPass;
     };
     const std::string f64 = std::to_string(64 * MB), f36 = std::to_string(36 * MB);
     const Case cases[] = {
@@ -184,16 +188,18 @@ TEST_P(WipeTest, PassesFillTheFreeSpaceAndDeleteTheirFiles) {
          64,
          {"1:" + f64, "1:" + f64 + " 2:" + f36, "3:" + f64, "3:" + f64 + " 4:" + f36},
          {Progress(1, 64, 100, "64"), Progress(1, 100, 36, "36"), Progress(2, 64, 100, "64"),
-          Progress(2, 100, 36, "36"), "Done"}},
-        {"no free space", MB, MB, 2, 64, {}, {"Done"}},
-        {"no pass", MB, 0, 0, 64, {}, {"Done"}},
+          Progress(2, 100, 36, "36"), "Done"},
+         {100 * MB, 100 * MB}},
+        {"no free space", MB, MB, 2, 64, {}, {"Done"}, {0, 0}},
+        {"no pass", MB, 0, 0, 64, {}, {"Done"}, {}},
         {"free space below the buffer",
          7 * MB / 2,
          0,
          1,
          64,
          {"1:" + std::to_string(7 * MB / 2)},
-         {Progress(1, 3, 3, "3.5"), "Done"}},
+         {Progress(1, 3, 3, "3.5"), "Done"},
+         {7 * MB / 2}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -220,6 +226,7 @@ TEST_P(WipeTest, PassesFillTheFreeSpaceAndDeleteTheirFiles) {
         EXPECT_EQ(Run(), RunOutcome::Done);
         EXPECT_EQ(listings, c.listings);
         EXPECT_EQ(host.statuses, c.statuses);
+        EXPECT_EQ(bytesPerPass, c.bytesPerPass);
         EXPECT_EQ(Listing(work), "-") << "the work folder stays";
         EXPECT_EQ(BytesIn(volumeRoot), userSize);
         EXPECT_EQ(host.events.front(), "BeginTask");
@@ -283,18 +290,33 @@ TEST_P(WipeTest, UsersFilesStayAndALinkedFolderIsRefused) {
     fs::remove_all(work);
     const std::string elsewhere = dir / "elsewhere";
     fs::create_directory(elsewhere);
-    for (const bool link : {true, false}) {
-        SCOPED_TRACE(link ? "link" : "file");
+    // The wipe writes only into a folder of its own, and one run at a time.
+    enum class Holder { Link, File, AnotherRun };
+    for (const Holder holder : {Holder::Link, Holder::File, Holder::AnotherRun}) {
+        SCOPED_TRACE(static_cast<int>(holder));
         presenter.shown.clear();
-        if (link)
+        Platform::UniqueFd held;
+        if (holder == Holder::Link)
             fs::create_directory_symlink(elsewhere, work);
-        else
+        else if (holder == Holder::File)
             std::ofstream(work) << "a file";
+        else {
+            fs::create_directory(work);
+            int error = 0;
+            held = Platform::LockFolder(work, &error);
+            ASSERT_TRUE(held);
+        }
         EXPECT_EQ(Run(), RunOutcome::Declined);
-        ASSERT_FALSE(presenter.shown.empty());
-        EXPECT_EQ(presenter.shown.back().text, Wipe::kCannotWriteMessage);
+        ASSERT_EQ(presenter.shown.size(), 2u);
+        EXPECT_EQ(presenter.shown[0].text,
+                  holder == Holder::AnotherRun
+                      ? "Another wipe is using \"" + work + "\"."
+                      : "\"" + work +
+                            "\" is a link or a file, not a folder. The wipe writes only into a "
+                            "folder of its own.");
+        EXPECT_EQ(presenter.shown[1].text, Wipe::kCannotWriteMessage);
         EXPECT_TRUE(fs::is_empty(elsewhere));
-        EXPECT_EQ(link, fs::is_symlink(work));
+        EXPECT_EQ(holder == Holder::Link, fs::is_symlink(work));
         EXPECT_FALSE(host.busy);
         fs::remove(work);
     }

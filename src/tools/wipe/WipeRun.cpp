@@ -3,6 +3,8 @@
 #include "platform/Clock.h"
 #include "platform/DriveWork.h"
 #include "platform/File.h"
+#include "platform/FileSystem.h"
+#include "platform/WorkPlace.h"
 #include "tools/wipe/MemoryLimit.h"
 #include "tools/wipe/WipeFolder.h"
 #include "util/QuillTPU.h"
@@ -11,7 +13,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -34,16 +35,6 @@ bool VolumeFull(int error) {
     return error == ENOSPC || error == EDQUOT;
 }
 
-std::string FileErrorText(const char* action, const std::string& path, int code) {
-    return std::string("Cannot ") + action + " file \"" + path + "\". " + Platform::ErrorText(code);
-}
-
-std::string WithoutSlash(std::string path) {
-    while (path.size() > 1 && path.back() == '/')
-        path.pop_back();
-    return path;
-}
-
 } // namespace
 
 struct WipeRun::Volume {
@@ -56,17 +47,23 @@ WipeRun::WipeRun(QuillTPU::ITaskHost& host, IWipeInputs& inputs)
 
 WipeRun::~WipeRun() {
     CloseFile();
-    if (FFolderFd >= 0)
-        ::close(FFolderFd);
+    DropVolume();
+}
+
+// The work place lets go of its folder first; then the volume may be
+// unmounted again.
+void WipeRun::DropVolume() {
+    FWorkPlace.reset();
+    FVolume.reset();
 }
 
 RunOutcome WipeRun::Execute() {
     QuillTPU::TaskScope scope(FHost);
     FScope = &scope;
     try {
-        const RunOutcome outcome = Run(scope);
+        const RunOutcome outcome = Run();
         FScope = nullptr;
-        FVolume.reset(); // the volume may be unmounted again
+        DropVolume();
         return outcome;
     } catch (...) {
         // Whatever went wrong, the fill must not stay on the disk, and the
@@ -78,32 +75,53 @@ RunOutcome WipeRun::Execute() {
             scope.End();
         }
         FScope = nullptr;
-        FVolume.reset();
+        DropVolume();
         throw;
     }
 }
 
-RunOutcome WipeRun::Run(QuillTPU::TaskScope& scope) {
+RunOutcome WipeRun::Run() {
     FHost.RepaintNow();
     FHost.ClearCancel();
     FFolder.clear();
     FCounter = 0;
-    FCreatedFolder = false;
-    auto stop = [&](const std::string& message) {
-        QuillTPU::ShowErrorMessage(message);
-        scope.End();
-        return RunOutcome::Declined;
-    };
+    FBytesPerPass.clear();
+    if (const RunOutcome checked = CheckVolume(); checked != RunOutcome::Done)
+        return checked;
+    RemoveLeftovers();
+    if (const RunOutcome checked = CheckMemory(); checked != RunOutcome::Done)
+        return checked;
+    if (!TakeWorkFolder())
+        return Decline({});
+    PreparePattern();
 
-    // The run keeps to the chosen volume from here on, whatever is mounted
-    // meanwhile; a volume gone or replaced since it was chosen is not ready.
+    const std::int32_t passes = FInputs.Passes();
+    for (std::int32_t pass = 1; pass <= passes; ++pass) {
+        // The previous pass removed the folder it created.
+        if (pass > 1 && !TakeWorkFolder()) {
+            FScope->End();
+            return RunOutcome::Failed;
+        }
+        if (const RunOutcome outcome = WipePass(pass); outcome != RunOutcome::Done)
+            return outcome;
+        RemoveOwnFiles();
+    }
+    RemoveOwnFiles(); // the folder, when no pass ran
+    FHost.SetStatus(kDoneStatus);
+    FScope->End();
+    return RunOutcome::Done;
+}
+
+// The run keeps to the chosen volume from here on, whatever is mounted
+// meanwhile; a volume gone or replaced since it was chosen is not ready.
+RunOutcome WipeRun::CheckVolume() {
     const std::optional<Platform::ChosenDrive> chosen = FInputs.Drive();
     if (!chosen)
-        return stop(kNotReadyMessage);
+        return Decline(kNotReadyMessage);
     auto pinned = Platform::PinVolume(Platform::VolumeOf(chosen->drive), chosen->userFolder);
     if (!pinned || !Platform::VolumeAccessible(pinned->drive) ||
         !Platform::VolumeSpace(pinned->drive))
-        return stop(kNotReadyMessage);
+        return Decline(kNotReadyMessage);
     FVolume = std::make_unique<Volume>(Volume{std::move(*pinned)});
     const Platform::PinnedVolume& volume = FVolume->pinned;
     // The probe and the work folder go where the run may write on that
@@ -112,123 +130,112 @@ RunOutcome WipeRun::Run(QuillTPU::TaskScope& scope) {
     if (!place || Platform::ProbeWriteProtected(*place)) {
         // A volume that takes writes, only none of the user's: say what he can do.
         if (!place && !Platform::VolumeReadOnly(volume))
-            return stop(std::string(kWriteProtectedMessage) + "\r\n" + kNoWorkingPlaceMessage +
-                        " " + QuillTPU::kNoWorkingPlaceAdvice);
-        return stop(kWriteProtectedMessage);
+            return Decline(std::string(kWriteProtectedMessage) + "\r\n" + kNoWorkingPlaceMessage +
+                           " " + QuillTPU::kNoWorkingPlaceAdvice);
+        return Decline(kWriteProtectedMessage);
     }
-    FFolder = *place + kWipeFolder + "/";
+    FWorkPlace = std::make_unique<Platform::WorkPlace>(volume, *place, kToolFolder);
+    FFolder = Platform::WithTrailingSlash(FWorkPlace->Folder());
+    return RunOutcome::Done;
+}
 
-    // An earlier wipe killed hard may have left the disk full.
-    if (const auto removed = Platform::RemoveLeftoversIn(WithoutSlash(FFolder), kToolFolder,
+// An earlier wipe killed hard may have left the disk full.
+void WipeRun::RemoveLeftovers() {
+    // Before the free space is read: they may be most of what is taken.
+    if (const auto removed = Platform::RemoveLeftoversIn(FWorkPlace->Folder(), kToolFolder,
                                                          [this] { FHost.PumpPaint(); })) {
         FHost.SetStatus(QuillTPU::LeftoverStatus({*removed}));
         FHost.RepaintStatus();
     }
+}
 
+// The pattern is as long as a file of the first round: the buffer size,
+// or the free space when that is less.
+RunOutcome WipeRun::CheckMemory() {
     int error = 0;
     const auto freeBytes = FreeBytes(&error);
     if (!freeBytes)
-        return Fail("Cannot read the free space of \"" + volume.drive.mountPoint + "\". " +
-                    Platform::ErrorText(error));
+        return Fail(FreeSpaceErrorText(error));
     FPatternLength = std::max<std::int64_t>(std::min(BufferMB() * kMegabyte, *freeBytes), 0);
     // Linux grants a buffer it cannot back and kills the program once the
     // pattern is written into it: ask before anything is allocated.
-    if (const auto memory = FMemory(); memory && FPatternLength > *memory) {
-        QuillTPU::ShowErrorMessage("The wipe needs " + QuillTPU::FormatSize(FPatternLength) +
-                                   " of memory for its pattern, but only " +
-                                   QuillTPU::FormatSize(*memory) +
-                                   " are available.\r\nPlease choose a smaller buffer size on "
-                                   "the Settings tab.");
-        scope.End();
-        return RunOutcome::Declined;
-    }
-    if (!TakeWorkFolder()) {
-        scope.End();
-        return RunOutcome::Declined;
-    }
-    FPattern = std::make_unique_for_overwrite<std::uint8_t[]>(
-        static_cast<std::size_t>(std::max<std::int64_t>(FPatternLength, 1)));
-    QuillTPU::FillRandom255(FPattern.get(), static_cast<std::size_t>(FPatternLength));
-
-    const std::int32_t passes = FInputs.Passes();
-    for (std::int32_t pass = 1; pass <= passes; ++pass) {
-        // The previous pass removed the folder it created.
-        if (pass > 1 && !TakeWorkFolder()) {
-            scope.End();
-            return RunOutcome::Failed;
-        }
-        std::int64_t written = 0; // bytes written in this pass
-        std::optional<std::int64_t> previous;
-        int stalled = 0;
-        for (;;) {
-            const auto free = FreeBytes(&error);
-            if (!free)
-                return Fail("Cannot read the free space of \"" + volume.drive.mountPoint + "\". " +
-                            Platform::ErrorText(error));
-            if (*free <= 0)
-                break;
-            stalled = previous && *free >= *previous ? stalled + 1 : 0;
-            if (stalled >= kStallRounds)
-                return Fail("The free space of \"" + volume.drive.mountPoint +
-                            "\" does not shrink: " + QuillTPU::FormatSize(*free) +
-                            " are still free after \"" + FFolder + FFileName +
-                            "\" and the files before it were written.");
-            previous = free;
-            const Round round = WriteRound(pass, written, *free);
-            if (round == Round::Canceled)
-                return RunOutcome::Canceled;
-            if (round == Round::Failed)
-                return RunOutcome::Failed;
-            if (round == Round::PassEnds || *free < kMinimumFree)
-                break;
-        }
-        RemoveOwnFiles();
-    }
-    RemoveOwnFiles(); // the folder, when no pass ran
-    FHost.SetStatus(kDoneStatus);
-    scope.End();
+    if (const auto memory = FMemory(); memory && FPatternLength > *memory)
+        return Decline("The wipe needs " + QuillTPU::FormatSize(FPatternLength) +
+                       " of memory for its pattern, but only " + QuillTPU::FormatSize(*memory) +
+                       " are available.\r\nPlease choose a smaller buffer size on "
+                       "the Settings tab.");
     return RunOutcome::Done;
 }
 
+void WipeRun::PreparePattern() {
+    FPattern = std::make_unique_for_overwrite<std::uint8_t[]>(
+        static_cast<std::size_t>(std::max<std::int64_t>(FPatternLength, 1)));
+    QuillTPU::FillRandom255(FPattern.get(), static_cast<std::size_t>(FPatternLength));
+}
+
+// Rounds until the volume is full; a volume whose free space does not
+// shrink stops the run instead of taking files for ever.
+RunOutcome WipeRun::WipePass(std::int32_t pass) {
+    std::int64_t& written = FBytesPerPass.emplace_back(0);
+    std::optional<std::int64_t> previous;
+    int stalled = 0;
+    for (;;) {
+        int error = 0;
+        const auto free = FreeBytes(&error);
+        if (!free)
+            return Fail(FreeSpaceErrorText(error));
+        if (*free <= 0)
+            return RunOutcome::Done;
+        stalled = previous && *free >= *previous ? stalled + 1 : 0;
+        if (stalled >= kStallRounds)
+            return Fail("The free space of \"" + FVolume->pinned.drive.mountPoint +
+                        "\" does not shrink: " + QuillTPU::FormatSize(*free) +
+                        " are still free after \"" + FilePath() +
+                        "\" and the files before it were written.");
+        previous = free;
+        const Round round = WriteRound(pass, written, *free);
+        if (round == Round::Canceled)
+            return RunOutcome::Canceled;
+        if (round == Round::Failed)
+            return RunOutcome::Failed;
+        if (round == Round::PassEnds || *free < kMinimumFree)
+            return RunOutcome::Done;
+    }
+}
+
+// The folder is taken afresh for every pass, as the pass before removed
+// it with its files. A folder that cannot be marked is still the run's and
+// goes at the end when empty.
 bool WipeRun::TakeWorkFolder() {
-    const std::string path = WithoutSlash(FFolder);
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) {
-        const std::int32_t ensured = QuillTPU::EnsureFolder(FFolder);
-        if (ensured == -1) {
-            QuillTPU::ShowErrorMessage(kCannotWriteMessage); // after EnsureFolder's own
-            return false;
-        }
-        FCreatedFolder = FCreatedFolder || ensured == 1;
-    }
-    int error = 0;
-    FFolderFd = Platform::LockFolder(path, &error).Release();
-    if (FFolderFd < 0) {
-        QuillTPU::ShowErrorMessage(
-            error == ELOOP || error == ENOTDIR
-                ? "\"" + path +
-                      "\" is a link or a file, not a folder. The wipe writes only into "
-                      "a folder of its own."
-            : error == EBUSY
-                ? "Another wipe is using \"" + path + "\"."
-                : "Cannot open folder \"" + path + "\". " + Platform::ErrorText(error));
-        QuillTPU::ShowErrorMessage(kCannotWriteMessage);
-        return false;
-    }
-    // The folder was reached by its path: if another volume took the place
-    // meanwhile, the run has no business there.
-    struct stat opened {};
-    if (::fstat(FFolderFd, &opened) != 0 ||
-        static_cast<std::uint64_t>(opened.st_dev) != FVolume->pinned.device) {
-        ::close(std::exchange(FFolderFd, -1));
+    const Platform::WorkError error =
+        FWorkPlace->Take([this] { FHost.PumpPaint(); }, Platform::FolderMark::BestEffort);
+    if (!error)
+        return true;
+    using Kind = Platform::WorkError::Kind;
+    const std::string& path = FWorkPlace->Folder();
+    switch (error.kind) {
+    case Kind::NotOnVolume:
+        // Another volume took the place since the run pinned its own.
         QuillTPU::ShowErrorMessage(kNotReadyMessage);
         return false;
+    case Kind::Link:
+    case Kind::NotFolder:
+        QuillTPU::ShowErrorMessage("\"" + path +
+                                   "\" is a link or a file, not a folder. The wipe writes only "
+                                   "into a folder of its own.");
+        break;
+    case Kind::Busy:
+        QuillTPU::ShowErrorMessage("Another wipe is using \"" + path + "\".");
+        break;
+    case Kind::Create:
+        QuillTPU::ShowErrorMessage(QuillTPU::FolderCreateErrorText(FFolder, error.code));
+        break;
+    default:
+        QuillTPU::ShowErrorMessage("Cannot open folder \"" + path + "\". " +
+                                   Platform::ErrorText(error.code));
     }
-    // Marked, a folder left by a run killed hard is known as the wipe's.
-    // Unmarked, it is still removed at the end when it is empty.
-    if (FCreatedFolder)
-        Platform::TToolMarks(path, kWipeTool).MarkFolder();
-    return true;
+    QuillTPU::ShowErrorMessage(kCannotWriteMessage);
+    return false;
 }
 
 WipeRun::Round WipeRun::WriteRound(std::int32_t pass, std::int64_t& written,
@@ -237,83 +244,93 @@ WipeRun::Round WipeRun::WriteRound(std::int32_t pass, std::int64_t& written,
     if (length <= 0)
         return Round::PassEnds; // a volume that was full when the pattern was made
     const std::uint32_t t0 = FTickCount();
-
-    // Only a new file is ever written: a name that is taken, by a user's
-    // file or a link, is skipped.
-    int error = 0;
-    for (int taken = 0;; ++taken) {
-        ++FCounter;
-        FFileName = std::to_string(FCounter);
-        do
-            FFileFd = ::openat(FFolderFd, FFileName.c_str(),
-                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        while (FFileFd < 0 && errno == EINTR);
-        if (FFileFd >= 0)
-            break;
-        error = errno;
-        if (error == EEXIST && taken < kMaxTakenNames)
-            continue;
-        if (VolumeFull(error)) {
-            // Not even a new file fits: the space is taken, unless the volume
-            // ran out of files (a fixed number of inodes, all used) with room
-            // left, which must not pass for a finished wipe.
-            if (OutOfFiles() && freeBytes >= kMegabyte)
-                return FailRound("No more files can be created on the drive (it has no free "
-                                 "file entries left), so " +
-                                 QuillTPU::FormatSize(freeBytes) +
-                                 " of its free space could not be wiped.");
-            return Round::PassEnds;
-        }
-        return FailRound(FileErrorText("create", FFolder + FFileName, error));
-    }
-    // An unmarked file would be the user's for every later clean-up.
-    Platform::TToolMarks marks(FFolder, kWipeTool);
-    if (!marks.MarkFile(FFileFd, FFileName, &error)) {
-        struct stat created {
-        }, now{};
-        const bool known = ::fstat(FFileFd, &created) == 0;
-        CloseFile();
-        if (known && ::fstatat(FFolderFd, FFileName.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
-            now.st_dev == created.st_dev && now.st_ino == created.st_ino)
-            ::unlinkat(FFolderFd, FFileName.c_str(), 0);
-        if (VolumeFull(error))
-            return Round::PassEnds;
-        return FailRound("Cannot mark file \"" + FFolder + FFileName + "\" as the wipe's own. " +
-                         marks.MarkErrorText(error));
-    }
-
-    // One write of the pattern; the system may take it in parts.
+    if (const Round created = CreateFile(freeBytes); created != Round::Next)
+        return created;
     std::int64_t done = 0;
-    error = 0;
-    while (done < length) {
-        const ssize_t n =
-            ::write(FFileFd, FPattern.get() + done, static_cast<std::size_t>(length - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            error = n < 0 ? errno : ENOSPC;
-            break;
-        }
-        done += n;
-    }
-    if (error != 0 && !VolumeFull(error))
-        return FailRound(FileErrorText("write", FFolder + FFileName, error));
-    // Through the file cache alone, the fill might never reach the disk
-    // before it is deleted; flushing belongs to the round and its speed.
-    if (::fdatasync(FFileFd) != 0 && errno != EINVAL && !VolumeFull(errno))
-        return FailRound(FileErrorText("write", FFolder + FFileName, errno));
-
+    if (const Round filled = FillFile(length, done); filled != Round::Next)
+        return filled;
     // What went to the volume, not the buffer size: the last file of a pass
     // is shorter, and a buffer larger than the free space is never filled.
     written += done;
     FHost.PumpMessages();
-    if (FHost.CancelRequested()) {
-        CloseFile();
-        FScope->End();
-        FHost.SetStatus(QuillTPU::kCanceledStatus);
-        RemoveOwnFiles();
-        return Round::Canceled;
+    if (FHost.CancelRequested())
+        return CancelRound();
+    ShowProgress(pass, written, freeBytes, done, t0);
+    if (const Round closed = FinishFile(); closed != Round::Next)
+        return closed;
+    // Not a byte went: the volume takes nothing more.
+    return done == 0 ? Round::PassEnds : Round::Next;
+}
+
+// Only a new file is ever written: a name that is taken, by a user's file
+// or a link, is skipped. The work place marks it as the wipe's, and removes
+// it again when it cannot.
+WipeRun::Round WipeRun::CreateFile(std::int64_t freeBytes) {
+    Platform::WorkError error;
+    for (int taken = 0;; ++taken) {
+        ++FCounter;
+        FFileName = std::to_string(FCounter);
+        FFile = FWorkPlace->CreateFile(FFileName, O_WRONLY, &error);
+        if (FFile)
+            return Round::Next;
+        if (error.kind != Platform::WorkError::Kind::Create || error.code != EEXIST ||
+            taken >= kMaxTakenNames)
+            break;
     }
+    if (error.kind == Platform::WorkError::Kind::MarkFile) {
+        if (VolumeFull(error.code))
+            return Round::PassEnds;
+        return FailRound("Cannot mark file \"" + FilePath() + "\" as the wipe's own. " +
+                         FWorkPlace->Marks().MarkErrorText(error.code));
+    }
+    if (!VolumeFull(error.code))
+        return FailRound(Platform::FileErrorText("create", FilePath(), error.code));
+    // Not even a new file fits: the space is taken, unless the volume ran
+    // out of files (a fixed number of inodes, all used) with room left,
+    // which must not pass for a finished wipe.
+    if (OutOfFiles() && freeBytes >= kMegabyte)
+        return FailRound("No more files can be created on the drive (it has no free "
+                         "file entries left), so " +
+                         QuillTPU::FormatSize(freeBytes) +
+                         " of its free space could not be wiped.");
+    return Round::PassEnds;
+}
+
+// One write of the pattern (the system may take it in parts), flushed: a
+// full volume ends the round with what went.
+WipeRun::Round WipeRun::FillFile(std::int64_t length, std::int64_t& done) {
+    int error = 0;
+    done = static_cast<std::int64_t>(
+        Platform::WriteAll(FFile.Get(), FPattern.get(), static_cast<std::size_t>(length), &error));
+    if (error != 0 && !VolumeFull(error))
+        return FailRound(Platform::FileErrorText("write", FilePath(), error));
+    // Through the file cache alone, the fill might never reach the disk
+    // before it is deleted; flushing belongs to the round and its speed.
+    if (::fdatasync(FFile.Get()) != 0) {
+        error = errno;
+        if (error != EINVAL && !VolumeFull(error))
+            return FailRound(Platform::FileErrorText("write", FilePath(), error));
+    }
+    return Round::Next;
+}
+
+// The close of a written file can still report a failed write-back.
+WipeRun::Round WipeRun::FinishFile() {
+    if (const int error = FFile.Close(); error != 0 && error != EINTR && !VolumeFull(error))
+        return FailRound(Platform::FileErrorText("close", FilePath(), error));
+    return Round::Next;
+}
+
+WipeRun::Round WipeRun::CancelRound() {
+    CloseFile();
+    FScope->End();
+    FHost.SetStatus(QuillTPU::kCanceledStatus);
+    RemoveOwnFiles();
+    return Round::Canceled;
+}
+
+void WipeRun::ShowProgress(std::int32_t pass, std::int64_t written, std::int64_t freeBytes,
+                           std::int64_t done, std::uint32_t t0) {
     // A round within one tick counts as one millisecond.
     const std::uint32_t elapsed = std::max<std::uint32_t>(FTickCount() - t0, 1);
     const long double speed = static_cast<long double>(done) / kMegabyte / (elapsed / 1000.0L);
@@ -322,17 +339,11 @@ WipeRun::Round WipeRun::WriteRound(std::int32_t pass, std::int64_t& written,
                     QuillTPU::FormatInteger(freeBytes / kMegabyte) +
                     ".  Speed: " + QuillTPU::FormatReal(speed, 1) + "MB/sec");
     FHost.RepaintStatus();
-
-    const int fd = std::exchange(FFileFd, -1);
-    if (::close(fd) != 0 && errno != EINTR && !VolumeFull(errno))
-        return FailRound(FileErrorText("close", FFolder + FFileName, errno));
-    // Not a byte went: the volume takes nothing more.
-    return done == 0 ? Round::PassEnds : Round::Next;
 }
 
 bool WipeRun::OutOfFiles() const {
     struct statvfs volume {};
-    if (::fstatvfs(FFolderFd, &volume) != 0 || volume.f_files == 0)
+    if (::fstatvfs(FWorkPlace->Descriptor(), &volume) != 0 || volume.f_files == 0)
         return false; // unknown, or inodes made as needed (btrfs)
     return (::geteuid() == 0 ? volume.f_ffree : volume.f_favail) == 0;
 }
@@ -355,8 +366,20 @@ std::optional<std::int64_t> WipeRun::FreeBytes(int* error) {
     return space->freeBytes;
 }
 
+std::string WipeRun::FreeSpaceErrorText(int error) const {
+    return "Cannot read the free space of \"" + FVolume->pinned.drive.mountPoint + "\". " +
+           Platform::ErrorText(error);
+}
+
 std::int64_t WipeRun::BufferMB() {
     return std::max<std::int64_t>(FInputs.BufferSizeMB(), 1);
+}
+
+RunOutcome WipeRun::Decline(const std::string& message) {
+    if (!message.empty())
+        QuillTPU::ShowErrorMessage(message);
+    FScope->End();
+    return RunOutcome::Declined;
 }
 
 WipeRun::Round WipeRun::FailRound(const std::string& message) {
@@ -373,22 +396,16 @@ RunOutcome WipeRun::Fail(const std::string& message) {
     return RunOutcome::Failed;
 }
 
+// Quietly: only a file whose fill went is closed with its check.
 void WipeRun::CloseFile() {
-    if (FFileFd >= 0)
-        ::close(std::exchange(FFileFd, -1));
+    FFile.Close();
 }
 
+// The files of the pass, and the folder when the run made it and it is
+// empty: a pass of a small buffer leaves tens of thousands of files.
 void WipeRun::RemoveOwnFiles() {
-    if (FFolderFd < 0)
-        return;
-    const std::string path = WithoutSlash(FFolder);
-    // A pass of a small buffer leaves tens of thousands of files.
-    Platform::TToolMarks(path, kWipeTool).RemoveOwn(nullptr, [this] { FHost.PumpPaint(); });
-    // An empty folder goes even if it could not be marked; a folder the run
-    // found stays.
-    if (FCreatedFolder)
-        ::rmdir(path.c_str());
-    ::close(std::exchange(FFolderFd, -1));
+    if (FWorkPlace)
+        FWorkPlace->Cleanup([this] { FHost.PumpPaint(); });
 }
 
 } // namespace Wipe

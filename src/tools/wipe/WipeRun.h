@@ -2,6 +2,7 @@
 // The free-space wipe behind "Wipe free space": fills the free space of one
 // volume with files of a random pattern, flushed to the drive, and deletes
 // them again, pass after pass, under the task contract of the host.
+#include "platform/UniqueFd.h"
 #include "tools/wipe/WipeInputs.h"
 #include "util/RunOutcome.h"
 #include "util/TaskHost.h"
@@ -12,7 +13,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+namespace Platform {
+class WorkPlace;
+}
 namespace QuillTPU {
 class TaskScope;
 }
@@ -54,21 +59,47 @@ public:
     // The work folder of the last run (the drive's working place +
     // "wp_binary/"); empty until the checks found it.
     const std::string& WorkFolder() const { return FFolder; }
+    // The bytes each pass of the last run wrote to the volume, pass by pass
+    // (a pass ended by Cancel or a failure counts what went until then).
+    const std::vector<std::int64_t>& BytesPerPass() const { return FBytesPerPass; }
 
 private:
+    // How a round ends; each step of a round returns Next to go on.
     enum class Round { Next, PassEnds, Canceled, Failed };
 
-    RunOutcome Run(QuillTPU::TaskScope& scope);
+    // The run's steps; each returns Done to go on.
+    RunOutcome Run();
+    RunOutcome CheckVolume();
+    void RemoveLeftovers();
+    RunOutcome CheckMemory();
+    void PreparePattern();
+    RunOutcome WipePass(std::int32_t pass);
     bool TakeWorkFolder();
+    // One file of a pass: created, marked, filled and flushed, closed.
     Round WriteRound(std::int32_t pass, std::int64_t& written, std::int64_t freeBytes);
+    Round CreateFile(std::int64_t freeBytes);
+    Round FillFile(std::int64_t length, std::int64_t& done);
+    Round FinishFile();
+    Round CancelRound();
+    void ShowProgress(std::int32_t pass, std::int64_t written, std::int64_t freeBytes,
+                      std::int64_t done, std::uint32_t t0);
+
     // True when the volume has a fixed number of files and none is left.
     bool OutOfFiles() const;
     std::optional<std::int64_t> FreeBytes(int* error);
+    std::string FreeSpaceErrorText(int error) const;
+    std::string FilePath() const { return FFolder + FFileName; }
     std::int64_t BufferMB();
+    // A refusal before anything is written: its error box (none for an
+    // empty text, the step has shown its own), the task ended.
+    RunOutcome Decline(const std::string& message);
+    // Every failure after the work folder was taken: the run's files go,
+    // "  FAILED!", the task ended, then the error box.
     RunOutcome Fail(const std::string& message);
     Round FailRound(const std::string& message);
     void CloseFile();
     void RemoveOwnFiles();
+    void DropVolume();
 
     QuillTPU::ITaskHost& FHost;
     IWipeInputs& FInputs;
@@ -78,15 +109,16 @@ private:
 
     struct Volume;
     std::unique_ptr<Volume> FVolume; // the pinned drive of the run
+    // The task of the current Execute.
     QuillTPU::TaskScope* FScope = nullptr;
     std::string FFolder;
-    int FFolderFd = -1; // the work folder, open and locked while the run uses it
-    bool FCreatedFolder = false;
-    int FFileFd = -1; // the file of the round
+    std::unique_ptr<Platform::WorkPlace> FWorkPlace; // the work folder on that volume
+    Platform::UniqueFd FFile;                        // the file of the round
     std::string FFileName;
     std::int64_t FCounter = 0; // k: the last file name used
     std::unique_ptr<std::uint8_t[]> FPattern;
     std::int64_t FPatternLength = 0; // L
+    std::vector<std::int64_t> FBytesPerPass;
 };
 
 } // namespace Wipe
