@@ -54,8 +54,10 @@ long double SpeedMBps(std::int64_t bytes, std::uint32_t milliseconds) {
 }
 
 std::string SpeedText(std::int64_t bytes, std::uint32_t milliseconds, std::uint8_t decimals) {
-    return (milliseconds == 0 ? ">" : "") +
-           QuillTPU::FormatReal(SpeedMBps(bytes, milliseconds), decimals) + "MB/sec";
+    std::string text = QuillTPU::FormatReal(SpeedMBps(bytes, milliseconds), decimals);
+    if (milliseconds == 0)
+        text.insert(0, 1, '>');
+    return text.append("MB/sec");
 }
 
 SpeedTestRun::SpeedTestRun(QuillTPU::ITaskHost& host, ISpeedTestInputs& inputs, ISpeedLog& log)
