@@ -5,6 +5,7 @@
 #include "cli/Command.h"
 #include "cli/DriveArgument.h"
 #include "cli/Support.h"
+#include "platform/Clock.h"
 #include "platform/DriveTable.h"
 #include "tools/speedtest/SpeedTestRun.h"
 #include "util/Format.h"
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <map>
 #include <optional>
 
 #include <unistd.h>
