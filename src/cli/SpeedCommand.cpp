@@ -1,5 +1,6 @@
 // ferrovane-cli speed: the drive speed test on the volume that holds PATH;
-// its log lines go to stdout, or its two figures as JSON.
+// its log lines go to stdout, or its two figures as JSON, taken from the run
+// itself, not read back from the log.
 #include "cli/Arguments.h"
 #include "cli/Command.h"
 #include "cli/DriveArgument.h"
@@ -8,6 +9,7 @@
 #include "platform/Clock.h"
 #include "platform/DriveTable.h"
 #include "tools/speedtest/SpeedTestRun.h"
+#include "util/Format.h"
 
 #include <algorithm>
 #include <cctype>
@@ -33,7 +35,7 @@ private:
     std::int32_t FSizeMB;
 };
 
-// The log memo of the window: here stdout, or kept for the JSON.
+// The log memo of the window: here stdout, or nothing for the JSON.
 class CliSpeedLog final : public SpeedTest::ISpeedLog {
 public:
     CliSpeedLog(TerminalTaskHost& host, std::FILE* out, bool print)
@@ -44,10 +46,6 @@ public:
         if (line.empty() && !FStarted)
             return;
         FStarted = true;
-        FLines.push_back(line);
-        for (const char* label : {"Write speed: ", "Read speed: "})
-            if (FTicks && FTicks->size() >= 2 && line.find(label) != std::string::npos)
-                FMilliseconds[label] = FTicks->back() - (*FTicks)[FTicks->size() - 2];
         if (FPrint) {
             // The status line on the same terminal is ended first, or the
             // log line would continue it.
@@ -57,25 +55,6 @@ public:
             FlushOutput(FOut);
         }
     }
-    // The milliseconds of a phase: the clock's two last readings when its
-    // line came (the run reads the clock at a phase's start and end only).
-    void SetPhaseClock(const std::vector<std::uint32_t>* ticks) { FTicks = ticks; }
-    std::optional<std::uint32_t> Milliseconds(const std::string& label) const {
-        const auto it = FMilliseconds.find(label);
-        if (it == FMilliseconds.end())
-            return std::nullopt;
-        return it->second;
-    }
-    // The figure of the line that begins (after blanks) with label, such
-    // as "212.6MB/sec"; empty when there is none.
-    std::string Figure(const std::string& label) const {
-        for (const auto& line : FLines) {
-            const std::size_t at = line.find_first_not_of(' ');
-            if (at != std::string::npos && line.compare(at, label.size(), label) == 0)
-                return line.substr(at + label.size());
-        }
-        return {};
-    }
 
 private:
     TerminalTaskHost& FHost;
@@ -83,32 +62,33 @@ private:
     bool FPrint;
     bool FOnTerminal;
     bool FStarted = false;
-    std::vector<std::string> FLines;
-    const std::vector<std::uint32_t>* FTicks = nullptr;
-    std::map<std::string, std::uint32_t> FMilliseconds;
 };
+
+// A phase's MB/s cut as the log cuts it, a JSON number whatever the locale;
+// "null" for a phase without a figure.
+std::string JsonMBps(const std::optional<SpeedTest::PhaseFigure>& phase, std::uint8_t decimals) {
+    if (!phase)
+        return "null";
+    return QuillTPU::FormatReal(SpeedTest::SpeedMBps(phase->bytes, phase->milliseconds), decimals);
+}
+
+// The log's text of a phase's figure, such as "212.6MB/sec".
+std::string JsonSpeedText(const std::optional<SpeedTest::PhaseFigure>& phase,
+                          std::uint8_t decimals) {
+    if (!phase)
+        return "null";
+    return JsonString(SpeedTest::SpeedText(phase->bytes, phase->milliseconds, decimals));
+}
 
 // A phase beside its MB/s: the bytes, the milliseconds, and whether the
 // figure is only a lower bound (a phase faster than the clock's tick).
-std::string PhaseJson(const char* name, std::int64_t bytes, const std::string& figure,
-                      const std::optional<std::uint32_t>& milliseconds) {
+std::string PhaseJson(const char* name, const std::optional<SpeedTest::PhaseFigure>& phase) {
     const std::string key = std::string(", \"") + name;
-    return key + "Bytes\": " + std::to_string(bytes) + key +
-           "Milliseconds\": " + (milliseconds ? std::to_string(*milliseconds) : "null") + key +
-           "LowerBound\": " + (!figure.empty() && figure.front() == '>' ? "true" : "false");
-}
-
-// "212.6MB/sec" -> "212.6"; ">1000MB/sec" (a phase under the clock's
-// resolution) -> the bound 1000; "null" when there is no figure.
-std::string JsonNumber(const std::string& figure) {
-    std::string number = figure;
-    if (!number.empty() && number.front() == '>')
-        number.erase(0, 1);
-    const std::size_t unit = number.find("MB/sec");
-    if (unit == std::string::npos || unit == 0)
-        return "null";
-    number.resize(unit);
-    return number.find_first_not_of("0123456789.") == std::string::npos ? number : "null";
+    if (!phase)
+        return key + "Bytes\": null" + key + "Milliseconds\": null" + key + "LowerBound\": null";
+    return key + "Bytes\": " + std::to_string(phase->bytes) + key +
+           "Milliseconds\": " + std::to_string(phase->milliseconds) + key +
+           "LowerBound\": " + (phase->milliseconds == 0 ? "true" : "false");
 }
 
 } // namespace
@@ -127,26 +107,20 @@ int RunSpeed(const std::vector<std::string>& args, Context& context) {
     CliSpeedInputs inputs(drive, static_cast<std::int32_t>(sizeMB));
     CliSpeedLog log(context.host, context.out, !json);
     SpeedTest::SpeedTestRun run(context.host, inputs, log);
-    std::vector<std::uint32_t> ticks;
-    run.SetClock([&ticks] { return ticks.emplace_back(Platform::TickCount()); });
-    log.SetPhaseClock(&ticks);
     const SpeedTest::RunOutcome outcome = run.Execute();
     context.host.Finish();
     if (json && outcome == SpeedTest::RunOutcome::Done) {
-        const std::string write = log.Figure("Write speed: ");
-        const std::string read = log.Figure("Read speed: ");
-        const std::int64_t bytes = sizeMB * 1048576; // the test file, written and read whole
-        std::fprintf(context.out,
-                     "{\"letter\": %s, \"mountPoint\": %s, \"testSizeMB\": %lld, "
-                     "\"writeMBps\": %s, \"readMBps\": %s, \"writeSpeed\": %s, "
-                     "\"readSpeed\": %s%s%s}\n",
-                     drive.drive.letter ? JsonString(std::string(1, drive.drive.letter)).c_str()
-                                        : "null",
-                     JsonString(drive.drive.mountPoint).c_str(), static_cast<long long>(sizeMB),
-                     JsonNumber(write).c_str(), JsonNumber(read).c_str(), JsonString(write).c_str(),
-                     JsonString(read).c_str(),
-                     PhaseJson("write", bytes, write, log.Milliseconds("Write speed: ")).c_str(),
-                     PhaseJson("read", bytes, read, log.Milliseconds("Read speed: ")).c_str());
+        const SpeedTest::SpeedFigures& figures = run.Figures();
+        std::fprintf(
+            context.out,
+            "{\"letter\": %s, \"mountPoint\": %s, \"testSizeMB\": %lld, "
+            "\"writeMBps\": %s, \"readMBps\": %s, \"writeSpeed\": %s, "
+            "\"readSpeed\": %s%s%s}\n",
+            drive.drive.letter ? JsonString(std::string(1, drive.drive.letter)).c_str() : "null",
+            JsonString(drive.drive.mountPoint).c_str(), static_cast<long long>(sizeMB),
+            JsonMBps(figures.write, 1).c_str(), JsonMBps(figures.read, 2).c_str(),
+            JsonSpeedText(figures.write, 1).c_str(), JsonSpeedText(figures.read, 2).c_str(),
+            PhaseJson("write", figures.write).c_str(), PhaseJson("read", figures.read).c_str());
     }
     return ExitStatusOf(outcome);
 }

@@ -5,10 +5,13 @@
 #include "Controls.h"
 #include "RecordingPresenter.h"
 #include "SettingsFile.h"
+#include "TempDir.h"
 #include "app/FormMain.h"
 #include "app/ScreenFit.h"
 #include "app/SettingsStore.h"
 #include "app/tabs/GeneratorTab.h"
+#include "platform/DriveTable.h"
+#include "platform/DriveWork.h"
 #include "toolkit/SystemHelpers.h"
 #include "toolkit/TImage.h"
 #include "toolkit/TMemo.h"
@@ -26,11 +29,16 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 
+#include <filesystem>
 #include <memory>
+#include <tuple>
+
+#include <fcntl.h>
 
 namespace {
 
@@ -104,6 +112,29 @@ private slots:
     void cleanup() {
         FShell.reset();
         FPresenter.reset();
+    }
+
+    // What each drive tool left when it was killed hard goes at the start,
+    // and the status line says so; a user's file in a tool's folder stays.
+    void theStartRemovesEveryToolsLeftovers() {
+        TempDir dir;
+        Platform::ScopedDriveTable table({Platform::DriveForFolder('V', dir.Path())});
+        for (const auto& [folder, tool, file] :
+             {std::tuple{"wp_binary", "wipe", "1"}, {"speedtest", "speedtest", "SpeedTest.bin"}}) {
+            QVERIFY(std::filesystem::create_directory(dir / folder));
+            Platform::TToolMarks marks(dir / folder, tool);
+            QVERIFY(marks.MarkFolder());
+            const std::string path = dir.Write(std::string(folder) + "/" + file, "left");
+            const Platform::UniqueFd fd(::open(path.c_str(), O_RDONLY));
+            QVERIFY(marks.MarkFile(fd.Get(), file));
+        }
+        dir.Write("wp_binary/mine.txt", "mine");
+        auto form = StartProgram();
+        QCOMPARE(form->StatusBar->currentMessage(),
+                 QString("Removed 2 files (8 Bytes) left by an interrupted wipe and speed test"));
+        QVERIFY(!std::filesystem::exists(dir / "speedtest"));
+        QCOMPARE(ReadAll(dir / "wp_binary/mine.txt"), std::string("mine"));
+        QVERIFY(!std::filesystem::exists(dir / "wp_binary/1"));
     }
 
     void firstStartShowsDefaultsAndTheGeneratorTab() {

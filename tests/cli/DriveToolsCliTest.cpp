@@ -1,15 +1,18 @@
 // ferrovane-cli speed and wipe on a small tmpfs: the speed test's JSON, and
 // a wipe that leaves the volume as it found it, also after SIGTERM.
 #include "CliProcess.h"
+#include "TempDir.h"
 #include "TestVolume.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <regex>
 #include <thread>
 
+#include <locale.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -45,6 +48,43 @@ TEST(DriveToolsCli, SpeedPrintsBothFiguresAsJsonAndLeavesNothing) {
     EXPECT_EQ(log.status, 0) << log.err;
     EXPECT_NE(log.out.find("Write speed: "), std::string::npos) << log.out;
     EXPECT_NE(log.out.find("Read speed: "), std::string::npos) << log.out;
+}
+
+// A user whose locale writes a decimal comma still gets JSON numbers, the
+// same figures as the texts beside them. Where no such locale is installed,
+// one is built from the system's locale sources.
+TEST(DriveToolsCli, SpeedJsonNumbersUnderADecimalCommaLocale) {
+    std::string why;
+    const auto volume = TestVolume::Tmpfs(16 * 1048576, false, &why);
+    if (!volume)
+        GTEST_SKIP() << why;
+    TempDir locales;
+    const std::string name = "de_DE.UTF-8";
+    const locale_t installed = newlocale(LC_NUMERIC_MASK, name.c_str(), static_cast<locale_t>(0));
+    if (installed)
+        freelocale(installed);
+    else if (std::system(
+                 ("localedef -i de_DE -f UTF-8 " + (locales / name) + " 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "no decimal-comma locale is installed and localedef cannot build one";
+    struct ScopedEnv {
+        ScopedEnv(const std::string& dir, const std::string& locale) {
+            ::setenv("LOCPATH", dir.c_str(), 1);
+            ::setenv("LC_ALL", locale.c_str(), 1);
+        }
+        ~ScopedEnv() {
+            ::unsetenv("LOCPATH");
+            ::unsetenv("LC_ALL");
+        }
+    } env(locales.Path(), name);
+
+    const CliResult result = RunCli({"speed", "--size", "2MB", "--json", volume->MountPoint()});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const std::regex json(".*\"writeMBps\": ([0-9.]+), \"readMBps\": ([0-9.]+), \"writeSpeed\": "
+                          "\">?([0-9.]+)MB/sec\", \"readSpeed\": \">?([0-9.]+)MB/sec\".*\n");
+    std::smatch figures;
+    ASSERT_TRUE(std::regex_match(result.out, figures, json)) << result.out;
+    EXPECT_EQ(figures[1], figures[3]);
+    EXPECT_EQ(figures[2], figures[4]);
 }
 
 TEST(DriveToolsCli, WipeLeavesTheVolumeAsItWasDoneOrCanceled) {

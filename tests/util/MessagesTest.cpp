@@ -55,3 +55,25 @@ TEST(Shell, OpenDocumentGoesThroughTheInstalledShell) {
     // Without a shell nothing opens, and nothing fails.
     EXPECT_FALSE(OpenDocument("https://quillmark.example/"));
 }
+
+// The start-up status names each tool once, in the order the sweep found
+// them, and counts the files of all.
+TEST(LeftoverStatus, NamesEachToolOnceAndCountsAllFiles) {
+    using Removed = Platform::RemovedLeftovers;
+    const struct {
+        std::vector<Removed> removed;
+        std::string status;
+    } cases[] = {
+        {{}, ""},
+        {{Removed{"/a/wp_binary/", "wipe", "wipe", 1, 100}},
+         "Removed 1 file (100 Bytes) left by an interrupted wipe"},
+        {{Removed{"/a/w/", "wipe", "wipe", 0, 0, true},
+          Removed{"/b/w/", "wipe", "wipe", 0, 0, true}},
+         "Removed the empty work folder of an interrupted wipe"},
+        {{Removed{"/a/w/", "w", "wipe", 2, 5}, Removed{"/a/s/", "s", "speed test", 1, 3},
+          Removed{"/b/w/", "w", "wipe", 1, 1}, Removed{"/a/f/", "f", "full test", 1, 1}},
+         "Removed 5 files (10 Bytes) left by an interrupted wipe, speed test and full test"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(QuillTPU::LeftoverStatus(c.removed), c.status);
+}

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace SpeedTest {
@@ -32,9 +33,26 @@ inline constexpr std::size_t kWriteBlockBytes = 1048576;
 
 using QuillTPU::RunOutcome;
 
+// What a phase measured: the bytes and the milliseconds between the clock's
+// readings at its start and end. 0 ms: faster than the clock's tick, and the
+// speed shown is a lower bound.
+struct PhaseFigure {
+    std::int64_t bytes = 0;
+    std::uint32_t milliseconds = 0;
+};
+
+// The figures of the phases that finished; a failed or canceled phase has none.
+struct SpeedFigures {
+    std::optional<PhaseFigure> write;
+    std::optional<PhaseFigure> read;
+};
+
 class SpeedTestRun {
 public:
     SpeedTestRun(QuillTPU::ITaskHost& host, ISpeedTestInputs& inputs, ISpeedLog& log);
+    ~SpeedTestRun();
+    SpeedTestRun(const SpeedTestRun&) = delete;
+    SpeedTestRun& operator=(const SpeedTestRun&) = delete;
 
     // The millisecond clock of both timings (a tick count).
     void SetClock(std::function<std::uint32_t()> tickCount) { FTickCount = std::move(tickCount); }
@@ -55,8 +73,28 @@ public:
     void SetPumpInterval(std::uint64_t nanoseconds) { FPumpInterval = nanoseconds; }
 
     RunOutcome Execute();
+    // What the last Execute measured, for front ends that report figures.
+    const SpeedFigures& Figures() const { return FFigures; }
 
 private:
+    // The steps of a run: each returns Done to go on. A failure has shown
+    // its message; Finish removes the run's files and sets the status.
+    RunOutcome Phases();
+    RunOutcome Prepare();
+    RunOutcome TakeWorkPlace();
+    RunOutcome WritePhase();
+    RunOutcome Reserve(int fd);
+    RunOutcome WriteBlocks(int fd, const std::uint8_t* block, std::size_t blockBytes);
+    RunOutcome ReadPhase();
+    RunOutcome OpenForReading(Platform::File& file);
+    RunOutcome Finish(RunOutcome outcome);
+
+    void LogHead();
+    RunOutcome Fail(const std::string& message);
+    RunOutcome FileFailure(const char* action, int code);
+    RunOutcome NoSpace();
+    std::string DriveName() const;
+    std::string UnmountedText() const;
     // Lets the window in when its turn has come; true when a stop was asked for.
     bool StopAsked();
 
@@ -69,8 +107,21 @@ private:
     ISpeedLog& FLog;
     std::uint64_t FPumpInterval = 50'000'000;
     std::uint64_t FLastPump = 0;
+
+    // The state of the current Execute. The work place refers to the
+    // pinned volume and goes first.
+    std::optional<Platform::ChosenDrive> FChosen;
+    std::optional<Platform::PinnedVolume> FVolume;
+    std::optional<Platform::WorkPlace> FWorkPlace;
+    std::string FTestFile;
+    std::int64_t FSize = 0; // the test file's
+    std::int64_t FFree = 0; // as the log shows it
+    bool FLogged = false;
+    SpeedFigures FFigures;
 };
 
+// MB per second; a phase under the clock's resolution (0 ms) counts as 1 ms.
+long double SpeedMBps(std::int64_t bytes, std::uint32_t milliseconds);
 // A speed in MB per second as the log shows it, cut to `decimals`. A phase
 // under the clock's resolution (0 ms) shows the speed at 1 ms as a lower
 // bound: ">1000MB/sec".
