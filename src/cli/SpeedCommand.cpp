@@ -6,7 +6,6 @@
 #include "cli/DriveArgument.h"
 #include "cli/Support.h"
 #include "cli/ToolBounds.h"
-#include "platform/Clock.h"
 #include "platform/DriveTable.h"
 #include "tools/speedtest/SpeedTestRun.h"
 #include "util/Format.h"
@@ -14,7 +13,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <map>
 #include <optional>
 
 #include <unistd.h>

@@ -404,6 +404,34 @@ TEST(WipeFailures, StopInsteadOfEndlessRounds) {
     }
 }
 
+// The folder is taken afresh for each pass: when a link took its name during
+// the first pass, the second refuses it, and the status line says the run
+// failed instead of keeping the last progress.
+TEST(WipeFailures, AFolderLostBetweenPassesFailsTheRun) {
+    TempDir dir;
+    Platform::ScopedDriveTable table({Platform::DriveForFolder('V', dir.Path())});
+    RecordingTaskHost host;
+    RecordingPresenter presenter;
+    TestInputs inputs;
+    inputs.passes = 2;
+    inputs.bufferMB = 1;
+    Wipe::WipeRun run(host, inputs);
+    int calls = 0;
+    run.SetFreeSpaceQuery([&](int*) -> std::optional<std::int64_t> {
+        if (++calls == 2) {
+            std::filesystem::rename(dir / "wp_binary", dir / "moved");
+            std::filesystem::create_directory_symlink(dir / "moved", dir / "wp_binary");
+        }
+        return calls < 3 ? 3 * MB : 0;
+    });
+    EXPECT_EQ(run.Execute(), RunOutcome::Failed);
+    EXPECT_EQ(host.Status(), QuillTPU::kFailedStatus);
+    EXPECT_FALSE(host.busy);
+    ASSERT_FALSE(presenter.shown.empty());
+    EXPECT_NE(presenter.shown[0].text.find("is a link or a file"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "wp_binary"));
+}
+
 // A volume out of files (inodes) with room left: not a finished wipe.
 TEST(WipeFailures, NoFileLeftWithRoomLeftIsNoSuccess) {
     std::string why;

@@ -99,6 +99,7 @@ RunOutcome WipeRun::Run() {
     for (std::int32_t pass = 1; pass <= passes; ++pass) {
         // The previous pass removed the folder it created.
         if (pass > 1 && !TakeWorkFolder()) {
+            FHost.SetStatus(QuillTPU::kFailedStatus);
             FScope->End();
             return RunOutcome::Failed;
         }
