@@ -1,5 +1,6 @@
 #include "tools/profile/ProfileRun.h"
 
+#include "platform/AlignedBlock.h"
 #include "platform/Clock.h"
 #include "platform/DriveWork.h"
 #include "platform/Errors.h"
@@ -31,7 +32,6 @@ namespace Profile {
 namespace {
 
 constexpr std::int64_t kMegabyte = 1048576;
-constexpr std::size_t kAlignment = 4096;
 constexpr std::size_t kSeqBlock = 1048576;
 constexpr std::size_t kRandBlock = 4096;
 constexpr unsigned kMaxDepth = 32;
@@ -40,17 +40,8 @@ constexpr std::uint64_t kReapTimeoutNs = 50'000'000;
 // How long the requests still in flight are waited for after a pass.
 constexpr std::uint64_t kGiveUpNs = 10ull * 1000 * 1000 * 1000;
 
-struct FreeAligned {
-    void operator()(std::uint8_t* block) const { std::free(block); }
-};
-using AlignedBlock = std::unique_ptr<std::uint8_t, FreeAligned>;
-
-AlignedBlock NewAlignedBlock(std::size_t size) {
-    void* block = std::aligned_alloc(kAlignment, size);
-    if (!block)
-        throw std::bad_alloc();
-    return AlignedBlock(static_cast<std::uint8_t*>(block));
-}
+using Platform::AlignedBlock;
+using Platform::NewAlignedBlock;
 
 // Offsets of the random figures: a small generator of our own, so the fill
 // of the write buffers and the offsets do not step one sequence.

@@ -1,5 +1,6 @@
 #include "tools/speedtest/SpeedTestRun.h"
 
+#include "platform/AlignedBlock.h"
 #include "platform/Clock.h"
 #include "platform/DriveWork.h"
 #include "platform/Errors.h"
@@ -26,20 +27,9 @@ namespace {
 
 constexpr std::int64_t kMegabyte = 1048576;
 constexpr long double kGigabyte = 1073741824.0L;
-// O_DIRECT wants buffers aligned to the sector size; a page covers them all.
-constexpr std::size_t kAlignment = 4096;
 
-struct FreeAligned {
-    void operator()(std::uint8_t* block) const { std::free(block); }
-};
-using AlignedBlock = std::unique_ptr<std::uint8_t, FreeAligned>;
-
-AlignedBlock NewAlignedBlock(std::size_t size) {
-    void* block = std::aligned_alloc(kAlignment, size);
-    if (!block)
-        throw std::bad_alloc();
-    return AlignedBlock(static_cast<std::uint8_t*>(block));
-}
+using Platform::AlignedBlock;
+using Platform::NewAlignedBlock;
 
 Platform::File OpenDirect(const std::string& path) {
     return Platform::File::Open(path, Platform::OpenMode::Read, O_DIRECT | O_NOFOLLOW);
