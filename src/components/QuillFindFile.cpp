@@ -1,6 +1,6 @@
 #include "components/QuillFindFile.h"
 
-#include "components/FileMask.h"
+#include "util/FileMask.h"
 #include "platform/DriveTable.h"
 #include "platform/FileSystem.h"
 #include "util/Checks.h"
@@ -190,9 +190,9 @@ void TFindFile::SearchFoldersIn(std::string folder) {
 }
 
 void TFindFile::FilterByMask() {
-    std::vector<QuillFindFile::TFileMask> masks;
+    std::vector<QuillTPU::TFileMask> masks;
     try {
-        for (const auto& mask : QuillFindFile::SplitMaskList(fFileMask))
+        for (const auto& mask : QuillTPU::SplitMaskList(fFileMask))
             masks.emplace_back(mask);
     } catch (...) {
         // A mask that cannot be read selects nothing: the unfiltered

@@ -3,7 +3,7 @@
 #include "RecordingPresenter.h"
 #include "TempDir.h"
 #include "TestVolume.h"
-#include "components/FileMask.h"
+#include "util/FileMask.h"
 #include "components/QuillFindFile.h"
 #include "platform/Errors.h"
 
@@ -16,9 +16,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using QuillFindFile::EInvalidMask;
-using QuillFindFile::SplitMaskList;
-using QuillFindFile::TFileMask;
+using QuillTPU::EInvalidMask;
+using QuillTPU::SplitMaskList;
+using QuillTPU::TFileMask;
 namespace fs = std::filesystem;
 
 namespace {

@@ -1,5 +1,5 @@
 // Masks and mask lists as a user types them, matched against a name.
-#include "components/FileMask.h"
+#include "util/FileMask.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -11,14 +11,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t newline = input.find('\n');
     const std::string masks = input.substr(0, newline);
     const std::string entry = newline == std::string::npos ? "" : input.substr(newline + 1);
-    for (const auto& mask : QuillFindFile::SplitMaskList(masks)) {
+    for (const auto& mask : QuillTPU::SplitMaskList(masks)) {
         try {
-            const QuillFindFile::TFileMask parsed(mask);
+            const QuillTPU::TFileMask parsed(mask);
             const bool matches = parsed.Matches(entry);
             // A mask of stars alone covers every entry.
             if (!mask.empty() && mask.find_first_not_of('*') == std::string::npos && !matches)
                 __builtin_trap();
-        } catch (const QuillFindFile::EInvalidMask&) {
+        } catch (const QuillTPU::EInvalidMask&) {
         }
     }
     return 0;

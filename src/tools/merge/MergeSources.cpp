@@ -1,6 +1,6 @@
 #include "tools/merge/MergeSources.h"
 
-#include "components/FileMask.h"
+#include "util/FileMask.h"
 #include "platform/FileSystem.h"
 #include "util/Paths.h"
 #include "util/Utf8.h"
@@ -35,9 +35,9 @@ const char* NoSourceReason(const std::string& folder, const Platform::DirEntry& 
 }
 
 // The patterns of a mask text, left to right; only ";" separates them.
-std::vector<QuillFindFile::TFileMask> CompileMasks(const std::string& masks,
+std::vector<QuillTPU::TFileMask> CompileMasks(const std::string& masks,
                                                    std::vector<std::string>& invalid) {
-    std::vector<QuillFindFile::TFileMask> compiled;
+    std::vector<QuillTPU::TFileMask> compiled;
     std::size_t start = 0;
     while (start <= masks.size()) {
         std::size_t end = masks.find(';', start);
@@ -46,7 +46,7 @@ std::vector<QuillFindFile::TFileMask> CompileMasks(const std::string& masks,
         if (end > start) {
             try {
                 compiled.emplace_back(masks.substr(start, end - start));
-            } catch (const QuillFindFile::EInvalidMask& e) {
+            } catch (const QuillTPU::EInvalidMask& e) {
                 invalid.emplace_back(e.what());
             }
         }

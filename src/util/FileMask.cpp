@@ -1,10 +1,10 @@
-#include "components/FileMask.h"
+#include "util/FileMask.h"
 
 #include "util/Utf8.h"
 
 #include <cstdio>
 
-namespace QuillFindFile {
+namespace QuillTPU {
 
 namespace {
 
@@ -158,4 +158,4 @@ std::vector<std::string> SplitMaskList(const std::string& masks) {
     return result;
 }
 
-} // namespace QuillFindFile
+} // namespace QuillTPU

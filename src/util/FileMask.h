@@ -1,15 +1,15 @@
 #pragma once
-// File masks as the file finder applies them: "*" any run of characters,
-// "?" any one character, "[abc]" / "[a-z]" one character of a set or range,
-// "[!...]" one character not in it. A mask covers the whole entry and
-// ignores case; "*.*" covers every name, with or without a dot.
+// File masks as the file finder and the merge apply them: "*" any run of
+// characters, "?" any one character, "[abc]" / "[a-z]" one character of a
+// set or range, "[!...]" one character not in it. A mask covers the whole
+// entry and ignores case; "*.*" covers every name, with or without a dot.
 #include "platform/Errors.h"
 
 #include <string>
 #include <variant>
 #include <vector>
 
-namespace QuillFindFile {
+namespace QuillTPU {
 
 // "'%s' is an invalid mask at (%d)": the mask and the 1-based position of
 // the character where it went wrong.
@@ -45,4 +45,4 @@ private:
 // a row, give an empty mask, which covers nothing but an empty entry.
 std::vector<std::string> SplitMaskList(const std::string& masks);
 
-} // namespace QuillFindFile
+} // namespace QuillTPU
