@@ -43,6 +43,16 @@ std::size_t WriteAll(int fd, const void* buffer, std::size_t count, int* error) 
     return done;
 }
 
+int ReserveBlocks(int fd, std::int64_t size) noexcept {
+    int reserved;
+    do
+        reserved = ::fallocate(fd, 0, 0, size);
+    while (reserved != 0 && errno == EINTR);
+    if (reserved == 0)
+        return 0;
+    return errno == ENOSYS ? EOPNOTSUPP : errno;
+}
+
 namespace {
 
 // Files are opened without blocking, so that a pipe or socket under a file's

@@ -17,6 +17,10 @@ std::string FileErrorText(const char* action, const std::string& name, int code)
 // write. Returns the bytes written; fewer with *error set (an errno; ENOSPC
 // when the system took nothing and named no reason).
 std::size_t WriteAll(int fd, const void* buffer, std::size_t count, int* error) noexcept;
+// Reserves the first size bytes of fd's file on the volume, going on after
+// a signal. 0 when they are reserved, EOPNOTSUPP where the file system
+// cannot reserve (ENOSYS too), else the errno (ENOSPC: no room).
+int ReserveBlocks(int fd, std::int64_t size) noexcept;
 
 enum class OpenMode {
     Read,      // existing file, read only

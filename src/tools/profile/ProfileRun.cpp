@@ -301,15 +301,13 @@ RunOutcome ProfileRun::ReserveRoom(int fd, const std::string& file) {
         return Fail("Cannot read the free space of " + FDrive + ". " + Platform::ErrorText(errno));
     if (FFileSize > static_cast<std::int64_t>(vfs.f_bavail * vfs.f_frsize))
         return NoSpace();
-    int reserved;
-    do
-        reserved = ::fallocate(fd, 0, 0, FFileSize);
-    while (reserved != 0 && errno == EINTR);
-    if (reserved != 0 && (errno == ENOSPC || errno == EDQUOT))
+    const int code = Platform::ReserveBlocks(fd, FFileSize);
+    if (code == ENOSPC || code == EDQUOT)
         return NoSpace();
-    if (reserved != 0 && errno != EOPNOTSUPP && errno != ENOSYS)
-        return Fail(Platform::FileErrorText("write", file, errno));
-    if (reserved != 0 && ::ftruncate(fd, FFileSize) != 0)
+    if (code != 0 && code != EOPNOTSUPP)
+        return Fail(Platform::FileErrorText("write", file, code));
+    // Where nothing can be reserved the file still takes its length.
+    if (code != 0 && ::ftruncate(fd, FFileSize) != 0)
         return Fail(Platform::FileErrorText("write", file, errno));
     return RunOutcome::Done;
 }

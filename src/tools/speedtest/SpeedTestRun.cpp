@@ -240,15 +240,12 @@ RunOutcome SpeedTestRun::WritePhase() {
 // cannot take the file after all says so before anything is timed, not
 // halfway through.
 RunOutcome SpeedTestRun::Reserve(int fd) {
-    int reserved;
-    do
-        reserved = ::fallocate(fd, 0, 0, FSize);
-    while (reserved != 0 && errno == EINTR);
-    if (reserved == 0 || errno == EOPNOTSUPP || errno == ENOSYS)
+    const int code = Platform::ReserveBlocks(fd, FSize);
+    if (code == 0 || code == EOPNOTSUPP)
         return RunOutcome::Done;
-    if (errno == ENOSPC || errno == EDQUOT)
+    if (code == ENOSPC || code == EDQUOT)
         return NoSpace();
-    return FileFailure("write", errno);
+    return FileFailure("write", code);
 }
 
 RunOutcome SpeedTestRun::WriteBlocks(int fd, const std::uint8_t* block, std::size_t blockBytes) {
